@@ -1,0 +1,110 @@
+// The fake laptop's display: adapter entries with their monitors, and the
+// panel on adapter 0 with its current mode and the rates it accepts.
+#include <algorithm>
+
+#include "fake/fake_laptop.h"
+
+namespace {
+
+FakeLaptop& F() { return FakeLaptop::Active(); }
+
+std::wstring AdapterName(std::size_t index) { return L"\\\\.\\DISPLAY" + std::to_wstring(index + 1); }
+
+template <std::size_t N>
+void Copy(WCHAR (&target)[N], const std::wstring& text) {
+  std::size_t n = std::min(text.size(), N - 1);
+  std::copy_n(text.begin(), n, target);
+  target[n] = 0;
+}
+
+BOOL WINAPI FakeEnumDisplayDevicesW(LPCWSTR device, DWORD index, PDISPLAY_DEVICEW record, DWORD flags) {
+  FakeLaptop& fake = F();
+  const std::wstring name = device ? device : L"";
+  fake.Log("EnumDisplayDevicesW", (device ? Narrow(name) : std::string("adapters")) + " #" +
+                                      std::to_string(index) + " flags=" + std::to_string(flags));
+  // The system refuses a record whose size field was not set.
+  if (record == nullptr || record->cb != sizeof(DISPLAY_DEVICEW)) return FALSE;
+  if (fake.Failable("EnumDisplayDevicesW")) return FALSE;
+  const DWORD cb = record->cb;
+  if (device == nullptr) {
+    if (index >= fake.adapters.size()) return FALSE;
+    *record = {};
+    record->cb = cb;
+    Copy(record->DeviceName, AdapterName(index));
+    Copy(record->DeviceString, fake.adapters[index].description);
+    record->StateFlags = index == 0 ? (DISPLAY_DEVICE_ATTACHED_TO_DESKTOP | DISPLAY_DEVICE_PRIMARY_DEVICE) : 0;
+    return TRUE;
+  }
+  for (std::size_t a = 0; a < fake.adapters.size(); ++a) {
+    if (AdapterName(a) != name) continue;
+    const std::vector<DWORD>& monitors = fake.adapters[a].monitorFlags;
+    if (index >= monitors.size()) return FALSE;
+    *record = {};
+    record->cb = cb;
+    Copy(record->DeviceName, name + L"\\Monitor" + std::to_wstring(index));
+    Copy(record->DeviceString, L"Generic PnP Monitor");
+    record->StateFlags = monitors[index];
+    return TRUE;
+  }
+  return FALSE;
+}
+
+BOOL WINAPI FakeEnumDisplaySettingsW(LPCWSTR device, DWORD modeIndex, DEVMODEW* mode) {
+  FakeLaptop& fake = F();
+  fake.Log("EnumDisplaySettingsW", Narrow(device ? device : L"(null)") + " mode=" +
+                                       std::to_string(static_cast<long>(modeIndex)));
+  if (mode == nullptr || mode->dmSize != sizeof(DEVMODEW)) return FALSE;
+  if (fake.Failable("EnumDisplaySettingsW") || fake.modeReadFails) return FALSE;
+  if (modeIndex != ENUM_CURRENT_SETTINGS || fake.adapters.empty()) return FALSE;
+  if (device != nullptr && AdapterName(0) != device) return FALSE;
+  const WORD size = mode->dmSize;
+  *mode = {};
+  mode->dmSize = size;
+  mode->dmDriverExtra = 0;
+  mode->dmSpecVersion = DM_SPECVERSION;
+  mode->dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL | DM_DISPLAYFREQUENCY |
+                   DM_DISPLAYFLAGS | DM_POSITION;
+  mode->dmPelsWidth = fake.mode.width;
+  mode->dmPelsHeight = fake.mode.height;
+  mode->dmBitsPerPel = fake.mode.bitsPerPixel;
+  mode->dmDisplayFrequency = fake.mode.rate;
+  return TRUE;
+}
+
+LONG WINAPI FakeChangeDisplaySettingsW(DEVMODEW* mode, DWORD flags) {
+  FakeLaptop& fake = F();
+  char detail[96];
+  snprintf(detail, sizeof detail, "%lux%lux%lu@%lu flags=%lu", mode ? mode->dmPelsWidth : 0ul,
+           mode ? mode->dmPelsHeight : 0ul, mode ? mode->dmBitsPerPel : 0ul,
+           mode ? mode->dmDisplayFrequency : 0ul, static_cast<unsigned long>(flags));
+  fake.Log("ChangeDisplaySettingsW", detail);
+  if (mode == nullptr) return DISP_CHANGE_BADPARAM;
+  fake.submittedModes.push_back(*mode);
+  if (fake.Failable("ChangeDisplaySettingsW")) return DISP_CHANGE_FAILED;
+  if (fake.changeResult) return *fake.changeResult;
+  if (mode->dmSize != sizeof(DEVMODEW)) return DISP_CHANGE_BADMODE;
+  if (!fake.acceptedRates.empty() &&
+      std::find(fake.acceptedRates.begin(), fake.acceptedRates.end(), mode->dmDisplayFrequency) ==
+          fake.acceptedRates.end())
+    return DISP_CHANGE_BADMODE;
+  if (mode->dmPelsWidth != fake.mode.width || mode->dmPelsHeight != fake.mode.height ||
+      mode->dmBitsPerPel != fake.mode.bitsPerPixel)
+    return DISP_CHANGE_BADMODE;  // the panel has one resolution in this model
+  fake.mode.rate = mode->dmDisplayFrequency;
+  // The system tells every top-level window, before this call returns.
+  if (fake.onModeChange) fake.onModeChange();
+  return DISP_CHANGE_SUCCESSFUL;
+}
+
+}  // namespace
+
+void FakeLaptop::SetPanel(std::vector<DWORD> rates, DWORD current) {
+  acceptedRates = std::move(rates);
+  mode.rate = current;
+}
+
+void FakeLaptop::InstallDisplay() {
+  os.EnumDisplayDevicesW = FakeEnumDisplayDevicesW;
+  os.EnumDisplaySettingsW = FakeEnumDisplaySettingsW;
+  os.ChangeDisplaySettingsW = FakeChangeDisplaySettingsW;
+}

@@ -1,0 +1,191 @@
+// The fake laptop: a test double behind the platform seam.
+//
+// While a FakeLaptop exists it owns the table `os`: every platform call the
+// controller makes lands here, is written to the call log with the virtual
+// time, and is answered from the laptop's model (display adapters, panel,
+// battery, registry keys, WMI controllers, the install folder mapped to a
+// scratch folder). `Sleep` only advances the virtual clock.
+//
+// Two layers can be faked. `kHardware` is what a test machine lacks: display,
+// power, registry, WMI, the state files, the mutex and the clock. With
+// `kWindowSystem` the window calls are faked too, for unit tests that run the
+// start-up sequence or the window procedure without a real window; without
+// it they reach the real user32 (integration tests, the simulated laptop).
+//
+// Fault injection: every call that can fail counts as one "failable" call;
+// setting `failAt` to k makes the k-th of them fail the way that call fails.
+// The ledger (open keys, files, COM objects, BSTRs, COM entries) lets a test
+// check that everything obtained was given back.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/os_calls.h"
+
+struct FakeCall {
+  std::string name;    // the platform call, as the seam names it
+  std::string detail;  // its interesting arguments, as text
+  std::uint64_t at;    // virtual time in milliseconds when it was made
+};
+
+// A property of a fake WMI object: null, an integer of a given VARIANT type,
+// or a string.
+struct FakeProperty {
+  VARTYPE type = VT_NULL;
+  std::int64_t number = 0;
+  std::wstring text;
+
+  static FakeProperty Null() { return {}; }
+  static FakeProperty Int(std::int64_t value, VARTYPE type = VT_I4) { return {type, value, {}}; }
+  static FakeProperty Text(std::wstring value) { return {VT_BSTR, 0, std::move(value)}; }
+};
+
+struct FakeController {
+  FakeProperty name;
+  FakeProperty maxRefreshRate;
+  FakeProperty minRefreshRate;
+};
+
+struct FakeAdapter {
+  std::wstring description;       // DeviceString, the vendor test's input
+  std::vector<DWORD> monitorFlags;  // StateFlags of each monitor, in order
+};
+
+struct FakeMode {
+  DWORD width = 1920;
+  DWORD height = 1080;
+  DWORD bitsPerPixel = 32;
+  DWORD rate = 60;
+};
+
+struct FakeRegistryValue {
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+};
+
+struct FakeRegistryKey {
+  std::map<std::wstring, FakeRegistryValue> values;  // names folded to lower case
+  bool unreadable = false;                          // opening it is refused
+};
+
+class FakeLaptop {
+ public:
+  enum Layer : unsigned { kHardware = 1, kWindowSystem = 2 };
+
+  explicit FakeLaptop(unsigned layers = kHardware | kWindowSystem);
+  ~FakeLaptop();
+  FakeLaptop(const FakeLaptop&) = delete;
+  FakeLaptop& operator=(const FakeLaptop&) = delete;
+
+  static FakeLaptop& Active();
+
+  // ---- Call log, virtual clock, fault injection -------------------------
+  std::vector<FakeCall> calls;
+  std::uint64_t now = 0;
+  int failAt = 0;        // 1-based index of the failable call to fail; 0: none
+  int failableCalls = 0;  // failable calls seen so far
+  bool injectedFailure = false;  // the failAt call has happened
+
+  // Logs a call; for a failable call, says whether it must fail.
+  void Log(const char* name, std::string detail = {});
+  bool Failable(const char* name, std::string detail = {});
+
+  std::size_t Count(const std::string& name) const;
+  std::vector<std::string> Names() const;  // the call names in order
+  std::vector<std::string> Names(const std::vector<std::string>& keep) const;
+  std::uint64_t SleptSince(std::size_t firstCall) const;
+  std::vector<DWORD> Sleeps() const;
+
+  // Everything obtained and not given back, as text; empty when all is well.
+  std::string Leaks() const;
+
+  // Called after each call is logged (the simulated laptop prints from it).
+  std::function<void(const FakeCall&)> onCall;
+
+  // ---- Power -------------------------------------------------------------
+  BYTE acLineStatus = 1;
+  bool powerStatusFails = false;
+
+  // ---- Single-instance mutex (named objects of this fake session) --------
+  std::set<std::wstring> mutexes;
+
+  // ---- Display -----------------------------------------------------------
+  std::vector<FakeAdapter> adapters;
+  FakeMode mode;                      // current mode of adapter 0
+  std::vector<DWORD> acceptedRates;   // rates the panel takes; empty: any
+  bool modeReadFails = false;
+  std::optional<LONG> changeResult;   // forces ChangeDisplaySettingsW's answer
+  std::vector<DEVMODEW> submittedModes;
+  std::function<void()> onModeChange;  // how a mode change is announced
+  void SetPanel(std::vector<DWORD> rates, DWORD current);
+
+  // ---- Registry (HKEY_LOCAL_MACHINE only) --------------------------------
+  std::map<std::wstring, FakeRegistryKey> keys;  // full paths, lower case
+  std::vector<std::wstring> KeyOrder(const std::wstring& parent) const;
+  FakeRegistryKey& Key(const std::wstring& path);  // created, with its parents
+  void SetValue(const std::wstring& path, const std::wstring& name, DWORD type,
+                std::vector<BYTE> data);
+  void SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text);
+  void SetDword(const std::wstring& path, const std::wstring& name, DWORD value);
+  void RemoveKey(const std::wstring& path);
+  std::set<HKEY> openKeys;
+
+  // ---- WMI ---------------------------------------------------------------
+  std::vector<FakeController> controllers;
+  HRESULT coInitializeResult = S_OK;
+  bool locatorFails = false;
+  bool connectFails = false;
+  bool queryFails = false;
+  int comEntries = 0;       // successful CoInitializeEx minus CoUninitialize
+  int liveComObjects = 0;   // fake WMI objects not yet released
+  int liveBstrs = 0;        // strings allocated through the seam and not freed
+
+  // ---- State files ---------------------------------------------------------
+  // The install folder the controller names is mapped to this folder.
+  std::string scratchFolder;
+  bool folderReadOnly = false;
+  std::map<std::string, std::uint64_t> lockedUntil;  // file name -> virtual time
+  std::set<FILE*> openFiles;
+  std::string MapPath(const char* path) const;  // empty when outside the folder
+  std::optional<std::string> FileContent(const std::string& name) const;
+  void SetFile(const std::string& name, const std::string& content);
+  void RemoveFile(const std::string& name);
+
+  // ---- Window system (kWindowSystem only) ----------------------------------
+  HWND windowToCreate;             // what CreateWindowExW answers
+  WNDCLASSEXW registeredClass = {};
+  std::wstring registeredClassName;
+  std::deque<MSG> queue;           // what GetMessageW hands out, then WM_QUIT
+  std::optional<BOOL> getMessageResult;  // forces GetMessageW's answer
+  LRESULT defWindowProcResult = 0;
+  int translateAcceleratorResult = 0;
+  INT_PTR dialogResult = IDOK;
+  HANDLE openMutexHandle = nullptr;   // forced answer of OpenMutexW
+  std::optional<DWORD> lastErrorOverride;
+  DWORD lastError = 0;
+  std::function<void()> duringDialog;  // runs while the fake About box is open
+
+ private:
+  OsCalls saved_;
+  unsigned layers_;
+  void InstallHardware();
+  void InstallWindowSystem();
+  void InstallDisplay();
+  void InstallRegistry();
+  void InstallWmi();
+  void InstallFiles();
+};
+
+// Helpers for tests.
+std::string Narrow(const std::wstring& text);
+std::wstring Lower(std::wstring text);
+
+// A scratch folder unique to this process, created afresh (and emptied).
+std::string MakeScratchFolder(const std::string& tag);

@@ -1,0 +1,116 @@
+// The real side of the seam: the table filled with the platform's functions.
+#include "platform/os_calls.h"
+
+#include <io.h>
+
+namespace {
+
+// wtsapi32.dll is not one of the DLLs the loader always takes from System32.
+// Linking it statically would let a copy planted in the program's folder be
+// loaded before our first instruction runs, so it is resolved at first use,
+// from System32 only. The module stays loaded for the life of the process.
+FARPROC ResolveSessionCall(const char* name) {
+  static HMODULE wtsapi = nullptr;
+  if (wtsapi == nullptr) {
+    wtsapi = ::LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (wtsapi == nullptr) return nullptr;
+  }
+  return ::GetProcAddress(wtsapi, name);
+}
+
+BOOL WINAPI RegisterSessionNotification(HWND window, DWORD flags) {
+  auto call = reinterpret_cast<decltype(&::WTSRegisterSessionNotification)>(
+      reinterpret_cast<void (*)()>(ResolveSessionCall("WTSRegisterSessionNotification")));
+  if (call == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
+  }
+  return call(window, flags);
+}
+
+BOOL WINAPI UnRegisterSessionNotification(HWND window) {
+  auto call = reinterpret_cast<decltype(&::WTSUnRegisterSessionNotification)>(
+      reinterpret_cast<void (*)()>(ResolveSessionCall("WTSUnRegisterSessionNotification")));
+  if (call == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
+  }
+  return call(window);
+}
+
+int CrtAccess(const char* path, int mode) { return ::_access(path, mode); }
+
+errno_t CrtFopen(FILE** file, const char* path, const char* mode) {
+  return ::fopen_s(file, path, mode);
+}
+
+int CrtPrintText(FILE* file, const char* text) { return ::fprintf(file, "%s", text); }
+
+int CrtScanToken(FILE* file, char* buffer, unsigned size) {
+  return ::fscanf_s(file, "%s", buffer, size);
+}
+
+int CrtFclose(FILE* file) { return ::fclose(file); }
+
+}  // namespace
+
+const OsCalls realOs = {
+    ::SetDefaultDllDirectories,
+    ::OpenMutexW,
+    ::CreateMutexW,
+    ::GetLastError,
+    ::CloseHandle,
+    ::GetSystemPowerStatus,
+    ::Sleep,
+
+    ::LoadStringW,
+    ::LoadIconW,
+    ::LoadCursorW,
+    ::RegisterClassExW,
+    ::CreateWindowExW,
+    ::ShowWindow,
+    ::UpdateWindow,
+    ::LoadAcceleratorsW,
+    ::GetMessageW,
+    ::TranslateAcceleratorW,
+    ::TranslateMessage,
+    ::DispatchMessageW,
+    ::DefWindowProcW,
+    ::BeginPaint,
+    ::EndPaint,
+    ::DialogBoxParamW,
+    ::EndDialog,
+    ::DestroyWindow,
+    ::PostQuitMessage,
+
+    RegisterSessionNotification,
+    UnRegisterSessionNotification,
+
+    ::EnumDisplayDevicesW,
+    ::EnumDisplaySettingsW,
+    ::ChangeDisplaySettingsW,
+
+    ::RegOpenKeyExW,
+    ::RegQueryValueExW,
+    ::RegEnumKeyExW,
+    ::RegGetValueW,
+    ::RegCloseKey,
+
+    ::CoInitializeEx,
+    ::CoInitializeSecurity,
+    ::CoCreateInstance,
+    ::CoSetProxyBlanket,
+    ::CoUninitialize,
+    ::SysAllocString,
+    ::SysFreeString,
+    ::VariantInit,
+    ::VariantClear,
+
+    CrtAccess,
+    CrtFopen,
+    CrtPrintText,
+    CrtScanToken,
+    CrtFclose,
+};
+
+OsCalls os = realOs;
