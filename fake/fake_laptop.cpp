@@ -120,12 +120,19 @@ void FakeLaptop::Log(const char* name, std::string detail) {
 
 bool FakeLaptop::Failable(const char* name, std::string detail) {
   ++failableCalls;
+  failableLog.push_back(name);
   const bool fail = failableCalls == failAt;
   if (fail) {
     injectedFailure = true;
     Log("FAULT", name);
   }
   return fail;
+}
+
+int FakeLaptop::FailableIndex(const std::string& name, int nth) const {
+  for (std::size_t i = 0; i < failableLog.size(); ++i)
+    if (failableLog[i] == name && --nth == 0) return static_cast<int>(i + 1);
+  return 0;
 }
 
 std::size_t FakeLaptop::Count(const std::string& name) const {
@@ -174,6 +181,12 @@ std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
   return out;
+}
+
+std::string Hex(unsigned long long value) {
+  char text[24];
+  snprintf(text, sizeof text, "%llx", value);
+  return text;
 }
 
 std::wstring Lower(std::wstring text) {

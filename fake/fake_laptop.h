@@ -92,6 +92,11 @@ class FakeLaptop {
   int failAt = 0;        // 1-based index of the failable call to fail; 0: none
   int failableCalls = 0;  // failable calls seen so far
   bool injectedFailure = false;  // the failAt call has happened
+  std::vector<std::string> failableLog;  // the failable calls in order
+
+  // The 1-based failable index of the n-th (1-based) failable call named
+  // `name` in `failableLog`; 0 when there was none.
+  int FailableIndex(const std::string& name, int nth = 1) const;
 
   // Logs a call; for a failable call, says whether it must fail.
   void Log(const char* name, std::string detail = {});
@@ -185,6 +190,7 @@ class FakeLaptop {
 
 // Helpers for tests.
 std::string Narrow(const std::wstring& text);
+std::string Hex(unsigned long long value);  // without the 0x
 std::wstring Lower(std::wstring text);
 
 // A scratch folder unique to this process, created afresh (and emptied).

@@ -38,7 +38,7 @@ LSTATUS WINAPI FakeRegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSA
   const bool known = PathOf(root, &base);
   const std::wstring path = Join(base, subKey);
   fake.Log("RegOpenKeyExW", Narrow(path) + " options=" + std::to_string(options) +
-                                " access=0x" + [&] { char b[16]; snprintf(b, sizeof b, "%lx", static_cast<unsigned long>(access)); return std::string(b); }());
+                                " access=0x" + Hex(access));
   *out = nullptr;
   if (!known) return ERROR_INVALID_HANDLE;
   if (fake.Failable("RegOpenKeyExW")) return ERROR_ACCESS_DENIED;
@@ -130,7 +130,7 @@ LSTATUS WINAPI FakeRegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR value, DWORD f
   const bool known = PathOf(key, &base);
   const std::wstring path = Join(base, subKey);
   fake.Log("RegGetValueW", Narrow(path) + " " + Narrow(value ? value : L"") + " flags=0x" +
-                               [&] { char b[16]; snprintf(b, sizeof b, "%lx", static_cast<unsigned long>(flags)); return std::string(b); }() +
+                               Hex(flags) +
                                " size=" + (size ? std::to_string(*size) : "-"));
   if (!known) return ERROR_INVALID_HANDLE;
   if (fake.Failable("RegGetValueW")) return ERROR_ACCESS_DENIED;

@@ -156,7 +156,7 @@ class FakeServices : public Counted<IWbemServices> {
                                       IWbemContext* context, IEnumWbemClassObject** result) override {
     FakeLaptop& fake = F();
     fake.Log("ExecQuery", Text(language) + "|" + Text(query) + "|flags=0x" +
-                              [&] { char b[16]; snprintf(b, sizeof b, "%lx", static_cast<unsigned long>(flags)); return std::string(b); }() +
+                              Hex(flags) +
                               (context ? "|context" : ""));
     *result = nullptr;
     if (fake.Failable("ExecQuery") || fake.queryFails) return WBEM_E_INVALID_QUERY;
@@ -243,7 +243,8 @@ HRESULT WINAPI FakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD conte
   *out = nullptr;
   if (fake.Failable("CoCreateInstance") || fake.locatorFails) return REGDB_E_CLASSNOTREG;
   if (!right || outer != nullptr) return REGDB_E_CLASSNOTREG;
-  if (fake.comEntries <= 0) return CO_E_NOTINITIALIZED;
+  // A thread that entered COM in another apartment model may still create.
+  if (fake.comEntries <= 0 && fake.coInitializeResult != RPC_E_CHANGED_MODE) return CO_E_NOTINITIALIZED;
   *out = static_cast<IWbemLocator*>(new FakeLocator());
   return S_OK;
 }

@@ -1,0 +1,76 @@
+// ReadDriverPowerPolicy: the first adapter subkey of the display-adapter
+// device class whose driver provider is Intel and which carries a readable
+// "DCUserPreferencePolicy". The driver owns these keys; they are only read.
+#include "discovery/driver_policy.h"
+
+#include <cwchar>
+#include <cwctype>
+#include <iterator>
+
+#include "platform/os_calls.h"
+
+namespace {
+
+// Control set 001 on purpose, not CurrentControlSet.
+const wchar_t kDisplayAdapterClass[] =
+    L"SYSTEM\\ControlSet001\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
+
+constexpr DWORD kNameUnits = 260;       // 259 characters and the terminator
+constexpr DWORD kProviderBytes = 2048;  // 1024 UTF-16 units
+
+// The provider text matches when, after white space is trimmed from both
+// ends and the rest cut to five characters, it equals "Intel" ignoring the
+// case of A to Z. The value may be of any type and need not hold a
+// terminator, so the text ends at the first NUL within the bytes the
+// registry returned, never past them.
+bool IsIntelProvider(const wchar_t* text, DWORD bytesReturned) {
+  const DWORD bytes = bytesReturned < kProviderBytes ? bytesReturned : kProviderBytes;
+  std::size_t end = wcsnlen(text, bytes / sizeof(wchar_t));
+  std::size_t begin = 0;
+  while (begin < end && iswspace(text[begin])) ++begin;
+  while (end > begin && iswspace(text[end - 1])) --end;
+  if (end - begin > 5) end = begin + 5;
+
+  wchar_t normalised[6] = {};
+  wmemcpy(normalised, text + begin, end - begin);
+  return _wcsicmp(normalised, L"Intel") == 0;
+}
+
+}  // namespace
+
+DriverPolicyResult ReadDriverPowerPolicy() {
+  HKEY classKey = nullptr;
+  const LSTATUS opened = os.RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDisplayAdapterClass, 0, KEY_READ, &classKey);
+  if (opened != ERROR_SUCCESS) return {static_cast<std::int32_t>(opened), 0};
+
+  wchar_t subkey[kNameUnits];
+  wchar_t provider[kProviderBytes / sizeof(wchar_t)] = {};
+  for (DWORD index = 0;; ++index) {
+    DWORD nameLength = kNameUnits;
+    if (os.RegEnumKeyExW(classKey, index, subkey, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    subkey[kNameUnits - 1] = 0;
+
+    DWORD type = 0;
+    DWORD providerSize = kProviderBytes;
+    if (os.RegGetValueW(classKey, subkey, L"ProviderName", RRF_RT_ANY, &type, provider, &providerSize) ==
+            ERROR_SUCCESS &&
+        IsIntelProvider(provider, providerSize)) {
+      DWORD policy = 0;
+      DWORD policySize = sizeof policy;
+      if (os.RegGetValueW(classKey, subkey, L"DCUserPreferencePolicy", RRF_RT_ANY, &type, &policy,
+                          &policySize) == ERROR_SUCCESS) {
+        os.RegCloseKey(classKey);
+        return {0, policy};
+      }
+    }
+
+    // Passed over: the next subkey starts from a clean buffer.
+    wmemset(provider, 0, std::size(provider));
+    os.Sleep(10);
+  }
+
+  os.RegCloseKey(classKey);
+  return {ERROR_NO_MORE_ITEMS, 0};
+}

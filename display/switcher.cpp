@@ -1,0 +1,54 @@
+// ApplyDcRate: sets the panel to the DC rate for the running system (the
+// registry's stored mode is left alone) and gives the driver a second to
+// settle after each submission.
+#include "display/switcher.h"
+
+#include <iterator>
+
+#include "app/controller_state.h"
+#include "platform/os_calls.h"
+
+namespace {
+
+constexpr int kMaxSubmissions = 3;
+constexpr DWORD kSettleMs = 1000;
+
+// Only a plain failure of the driver is worth another try. A mode the
+// system refuses as unsupported, a change that needs a restart, or bad
+// arguments will be refused again, and each try blocks the controller for
+// another second.
+bool WorthRetrying(LONG result) { return result == DISP_CHANGE_FAILED; }
+
+}  // namespace
+
+bool ApplyDcRate() {
+  const DWORD target = static_cast<DWORD>(controllerState.dcRate);
+
+  DISPLAY_DEVICEW adapter = {};
+  adapter.cb = sizeof adapter;
+  if (!os.EnumDisplayDevicesW(nullptr, 0, &adapter, 0)) return false;
+  adapter.DeviceName[std::size(adapter.DeviceName) - 1] = 0;
+
+  DEVMODEW mode = {};
+  mode.dmSize = sizeof mode;
+  mode.dmDriverExtra = 0;
+  if (!os.EnumDisplaySettingsW(adapter.DeviceName, ENUM_CURRENT_SETTINGS, &mode)) return false;
+
+  const DWORD width = mode.dmPelsWidth;
+  const DWORD height = mode.dmPelsHeight;
+  const DWORD bitsPerPixel = mode.dmBitsPerPel;
+  if (mode.dmDisplayFrequency == target) return true;
+
+  // Every field but the rate stays as read; the rate is submitted as it is,
+  // whatever its value.
+  for (int submission = 1; submission <= kMaxSubmissions; ++submission) {
+    mode.dmPelsWidth = width;
+    mode.dmPelsHeight = height;
+    mode.dmBitsPerPel = bitsPerPixel;
+    mode.dmDisplayFrequency = target;
+    const LONG result = os.ChangeDisplaySettingsW(&mode, 0);
+    os.Sleep(kSettleMs);
+    if (!WorthRetrying(result)) break;
+  }
+  return true;
+}

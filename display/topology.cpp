@@ -1,0 +1,73 @@
+// ProbeExternalDisplay and IsPrimaryPanelActive: both walk the window
+// system's display-device enumeration afresh on every call.
+#include "display/topology.h"
+
+#include <cstdint>
+#include <cwchar>
+#include <iterator>
+
+#include "discovery/vendor_test.h"
+#include "platform/os_calls.h"
+
+namespace {
+
+// Active and attached, and no other bit: a monitor that is mirrored, removable
+// or anything else does not count.
+constexpr DWORD kActiveMonitor = DISPLAY_DEVICE_ACTIVE | DISPLAY_DEVICE_ATTACHED;
+
+// A driver is not trusted to terminate the record's texts.
+void Terminate(DISPLAY_DEVICEW& record) {
+  record.DeviceName[std::size(record.DeviceName) - 1] = 0;
+  record.DeviceString[std::size(record.DeviceString) - 1] = 0;
+}
+
+}  // namespace
+
+bool ProbeExternalDisplay() {
+  std::int32_t intelMonitors = 0;
+  std::int32_t otherMonitors = 0;
+
+  DISPLAY_DEVICEW adapter = {};
+  adapter.cb = sizeof adapter;
+  DWORD adapterIndex = 0;
+  if (!os.EnumDisplayDevicesW(nullptr, adapterIndex, &adapter, 0)) return false;
+
+  do {
+    Terminate(adapter);
+    const bool intel =
+        BeginsWithIntel(adapter.DeviceString, wcsnlen(adapter.DeviceString, std::size(adapter.DeviceString)));
+
+    DISPLAY_DEVICEW monitor = {};
+    monitor.cb = sizeof monitor;
+    for (DWORD monitorIndex = 0; os.EnumDisplayDevicesW(adapter.DeviceName, monitorIndex, &monitor, 0);
+         ++monitorIndex) {
+      if (monitor.StateFlags == kActiveMonitor) {
+        if (intel)
+          ++intelMonitors;
+        else
+          ++otherMonitors;
+      }
+      // Paced, so the enumeration does not hammer a display driver that is
+      // still settling after a topology change.
+      os.Sleep(10);
+    }
+    os.Sleep(10);
+    ++adapterIndex;
+  } while (os.EnumDisplayDevicesW(nullptr, adapterIndex, &adapter, 0));
+
+  // The panel itself is the one active monitor on the Intel adapters.
+  return intelMonitors > 1 || otherMonitors > 0;
+}
+
+bool IsPrimaryPanelActive() {
+  DISPLAY_DEVICEW adapter = {};
+  adapter.cb = sizeof adapter;
+  if (!os.EnumDisplayDevicesW(nullptr, 0, &adapter, 0)) return false;
+  Terminate(adapter);
+
+  // A missing monitor leaves the cleared flags, 0: not active.
+  DISPLAY_DEVICEW monitor = {};
+  monitor.cb = sizeof monitor;
+  os.EnumDisplayDevicesW(adapter.DeviceName, 0, &monitor, 0);
+  return monitor.StateFlags == kActiveMonitor;
+}
