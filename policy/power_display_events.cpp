@@ -1,7 +1,71 @@
-// OnPowerStatusChange and OnDisplayChange: the power-status and display-change
-// handlings of the window procedure.
+// OnPowerStatusChange and OnDisplayChange: keeping the state files and the
+// panel in line with events after start-up.
+#include "policy/power_display_events.h"
+
+#include <iterator>
+
+#include "app/controller_state.h"
+#include "discovery/refresh_range.h"
+#include "display/topology.h"
+#include "platform/os_calls.h"
 #include "policy/handlings.h"
+#include "policy/rate_gate.h"
+#include "policy/restore_decision.h"
+#include "policy/state_files.h"
 
-LRESULT OnPowerStatusChange() { return 0; }
+bool RefreshRangeIfExternalGone() {
+  const bool external = ProbeExternalDisplay();
+  // externalDisplayAtStart is never cleared, so the rediscovery repeats for
+  // as long as that display stays away: the range WMI reported while it was
+  // attached may have been the external display's.
+  if (controllerState.externalDisplayAtStart == 1 && !external) DiscoverRefreshRange();
+  return external;
+}
 
-LRESULT OnDisplayChange() { return 0; }
+LRESULT OnPowerStatusChange() {
+  const bool external = RefreshRangeIfExternalGone();
+  if (!PassesRateGateAndPanelTest()) return 0;
+
+  SYSTEM_POWER_STATUS power = {};
+  if (!os.GetSystemPowerStatus(&power)) return 0;
+
+  if (power.ACLineStatus == 1) {
+    // While a session is locked the source is not recorded; the unlock does it.
+    if (controllerState.sessionLocked) return 0;
+    WriteAcMarks();
+    return 0;
+  }
+
+  // Any other reading, "unknown" included, is battery. The decision runs even
+  // while locked: the panel is the machine's, not the session's.
+  if (!external) RestoreDcRateIfDue(100);
+  if (controllerState.sessionLocked) return 0;
+  WriteStateMark(StateFile::kAcdc, "2", 10);
+  return 0;
+}
+
+LRESULT OnDisplayChange() {
+  const bool external = RefreshRangeIfExternalGone();
+
+  DISPLAY_DEVICEW adapter = {};
+  adapter.cb = sizeof adapter;
+  const bool adapterRead = os.EnumDisplayDevicesW(nullptr, 0, &adapter, 0) != 0;
+  adapter.DeviceName[std::size(adapter.DeviceName) - 1] = 0;
+
+  if (!PassesRateGateAndPanelTest()) return 0;
+
+  SYSTEM_POWER_STATUS power = {};
+  if (!os.GetSystemPowerStatus(&power)) return 0;
+  if (power.ACLineStatus == 1) return 0;
+  if (external) return 0;
+
+  // This is how a rate picked by hand on battery (or set by the controller
+  // itself) becomes known to later decisions. Without a current mode there
+  // is nothing to record.
+  DEVMODEW mode = {};
+  mode.dmSize = sizeof mode;
+  if (!adapterRead || !os.EnumDisplaySettingsW(adapter.DeviceName, ENUM_CURRENT_SETTINGS, &mode)) return 0;
+  const char* mark = mode.dmDisplayFrequency == static_cast<DWORD>(controllerState.dcRate) ? "1" : "2";
+  WriteStateMark(StateFile::kDcRefresh, mark, 10);
+  return 0;
+}

@@ -1,4 +1,47 @@
-// OnSessionChange: the session lock flag, and the catch-up on log-on and unlock.
+// OnSessionChange: the lock flag that keeps the power-status handling from
+// recording the source while a session is locked, and the catch-up on log-on
+// and unlock. Every session's events count alike.
+#include "app/controller_state.h"
+#include "platform/os_calls.h"
 #include "policy/handlings.h"
+#include "policy/power_display_events.h"
+#include "policy/rate_gate.h"
+#include "policy/restore_decision.h"
+#include "policy/state_files.h"
 
-void OnSessionChange(WPARAM) {}
+namespace {
+
+void CatchUpWithPowerSource() {
+  const bool external = RefreshRangeIfExternalGone();
+  if (!PassesRateGateAndPanelTest()) return;
+
+  SYSTEM_POWER_STATUS power = {};
+  if (!os.GetSystemPowerStatus(&power)) return;
+  if (power.ACLineStatus == 1) {
+    WriteStateMark(StateFile::kAcdc, "1", 10);
+    return;
+  }
+  if (!external) RestoreDcRateIfDue(100);
+  WriteStateMark(StateFile::kAcdc, "2", 10);
+}
+
+}  // namespace
+
+void OnSessionChange(WPARAM eventCode) {
+  controllerState.retryCount = 0;
+  switch (eventCode) {
+    case WTS_SESSION_LOCK:
+      controllerState.sessionLocked = true;
+      return;
+    case WTS_SESSION_UNLOCK:
+      controllerState.sessionLocked = false;
+      CatchUpWithPowerSource();
+      return;
+    case WTS_SESSION_LOGON:
+      // A log-on leaves the flag as it was.
+      CatchUpWithPowerSource();
+      return;
+    default:
+      return;
+  }
+}

@@ -1,5 +1,48 @@
-// ReconcileAtStartup: brings the state files and the panel in line with what
-// the controller finds when it starts.
-#include "policy/handlings.h"
+// ReconcileAtStartup: brings the state files and the panel in line with
+// what the controller finds when it starts, before any event arrives, so
+// that a machine started on battery after a time on mains gets the DC rate.
+#include <windows.h>
 
-void ReconcileAtStartup() {}
+#include <iterator>
+
+#include "app/controller_state.h"
+#include "discovery/refresh_range.h"
+#include "display/topology.h"
+#include "platform/os_calls.h"
+#include "policy/handlings.h"
+#include "policy/rate_gate.h"
+#include "policy/restore_decision.h"
+#include "policy/state_files.h"
+
+void ReconcileAtStartup() {
+  // The only time this is taken; later events compare against it.
+  controllerState.externalDisplayAtStart = ProbeExternalDisplay() ? 1 : 0;
+  DiscoverRefreshRange();
+  controllerState.retryCount = 0;
+
+  DISPLAY_DEVICEW adapter = {};
+  adapter.cb = sizeof adapter;
+  DEVMODEW mode = {};
+  mode.dmSize = sizeof mode;
+  bool modeRead = false;
+  if (os.EnumDisplayDevicesW(nullptr, 0, &adapter, 0)) {
+    adapter.DeviceName[std::size(adapter.DeviceName) - 1] = 0;
+    modeRead = os.EnumDisplaySettingsW(adapter.DeviceName, ENUM_CURRENT_SETTINGS, &mode) != 0;
+  }
+  CreateStateFiles(modeRead, mode.dmDisplayFrequency);
+
+  // Every start waits here, whatever the files did.
+  os.Sleep(1000);
+
+  if (!PassesRateGateAndPanelTest()) return;
+
+  // Without a power reading there is nothing to record or decide.
+  SYSTEM_POWER_STATUS power = {};
+  if (!os.GetSystemPowerStatus(&power)) return;
+  if (power.ACLineStatus == 1) {
+    WriteStateMark(StateFile::kAcdc, "1", 100);
+    return;
+  }
+  if (controllerState.externalDisplayAtStart == 0) RestoreDcRateIfDue(1000);
+  WriteStateMark(StateFile::kAcdc, "2", 10);
+}
