@@ -20,6 +20,7 @@ BOOL WINAPI FakeSetDefaultDllDirectories(DWORD flags) {
 
 BOOL WINAPI FakeGetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) {
   FakeLaptop& fake = FakeLaptop::Active();
+  fake.Log("GetSystemPowerStatus");
   if (fake.Failable("GetSystemPowerStatus") || fake.powerStatusFails) {
     fake.lastError = ERROR_GEN_FAILURE;
     return FALSE;

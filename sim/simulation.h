@@ -1,0 +1,66 @@
+// The simulated laptop: the real controller (its wWinMain, window, window
+// procedure and message loop) run against the fake laptop, driven by a
+// scenario. Events are delivered from inside the controller's own
+// GetMessageW when its queue is empty, so each is handled to its end before
+// the next line runs; a mode change the controller submits comes back as a
+// WM_DISPLAYCHANGE sent from inside ChangeDisplaySettingsW, as the system
+// may deliver it.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "fake/fake_laptop.h"
+#include "sim/scenario.h"
+
+class Simulation {
+ public:
+  // `timeline` receives the readable timeline; `verbose` adds every
+  // platform call under each event.
+  Simulation(std::vector<Statement> statements, std::ostream& timeline, bool verbose = false);
+  ~Simulation();
+
+  // Plays the scenario; returns the number of failed checks (a controller
+  // that ends with another exit code than 0 counts as one).
+  int Run();
+
+  FakeLaptop& laptop() { return fake_; }
+  int exitCode() const { return exitCode_; }
+
+ private:
+  friend BOOL WINAPI SimulatedGetMessageW(LPMSG, HWND, UINT, UINT);
+  friend HWND WINAPI SimulatedCreateWindowExW(DWORD, LPCWSTR, LPCWSTR, DWORD, int, int, int, int, HWND,
+                                              HMENU, HINSTANCE, LPVOID);
+
+  void Describe(const Statement& s);
+  void ApplyFile(const Statement& s);
+  // Runs statements until one event has been delivered; false at the end.
+  bool DeliverNextEvent();
+  void Deliver(const Statement& s);
+  void EndOfEvent();
+  void Check(const Statement& s);
+  void Fail(const Statement& s, const std::string& expected, const std::string& found);
+  std::string FileText(const std::string& name) const;
+
+  std::vector<Statement> statements_;
+  std::ostream& out_;
+  bool verbose_;
+  FakeLaptop fake_;
+  std::size_t next_ = 0;
+  HWND window_ = nullptr;
+  bool adaptersDescribed_ = false;
+  int driverCount_ = 0;
+  std::vector<std::size_t> attached_;  // adapter indices added by `attach`
+  const Statement* inFlight_ = nullptr;
+  std::string inFlightName_;
+  std::size_t eventFirstCall_ = 0;
+  std::size_t eventFirstSwitch_ = 0;
+  bool exited_ = false;
+  int exitCode_ = 0;
+  int failures_ = 0;
+};
+
+// Reads a scenario file; exit codes of the runner: 0 every check held,
+// 1 one failed, 2 the scenario could not be read.
+int RunScenarioFile(const std::wstring& path, std::ostream& out, bool verbose);
