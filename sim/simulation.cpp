@@ -218,6 +218,7 @@ void Simulation::Deliver(const Statement& s) {
   inFlightName_ = "line " + std::to_string(s.line) + " " + s.source;
   eventFirstCall_ = fake_.calls.size();
   eventFirstSwitch_ = fake_.submittedModes.size();
+  eventStarts_.push_back(eventFirstCall_);
   const LPARAM resolution = MAKELPARAM(fake_.mode.width, fake_.mode.height);
   switch (s.kind) {
     case Kind::kUnplug:

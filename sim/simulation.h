@@ -27,6 +27,9 @@ class Simulation {
 
   FakeLaptop& laptop() { return fake_; }
   int exitCode() const { return exitCode_; }
+  // Index in the call log of each delivered event's first call.
+  const std::vector<std::size_t>& eventStarts() const { return eventStarts_; }
+  HWND window() const { return window_; }
 
  private:
   friend BOOL WINAPI SimulatedGetMessageW(LPMSG, HWND, UINT, UINT);
@@ -59,6 +62,7 @@ class Simulation {
   bool exited_ = false;
   int exitCode_ = 0;
   int failures_ = 0;
+  std::vector<std::size_t> eventStarts_;
 };
 
 // Reads a scenario file; exit codes of the runner: 0 every check held,
