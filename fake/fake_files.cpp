@@ -126,6 +126,15 @@ std::string MakeScratchFolder(const std::string& tag) {
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
   }
+  // A freshly booted prefix may not have its Temp folder yet: make every
+  // component.
+  for (std::size_t at = folder.find('\\', 3); at != std::string::npos; at = folder.find('\\', at + 1))
+    ::CreateDirectoryA(folder.substr(0, at).c_str(), nullptr);
   ::CreateDirectoryA(folder.c_str(), nullptr);
+  const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    std::fprintf(stderr, "cannot make the scratch folder %s\n", folder.c_str());
+    std::abort();
+  }
   return folder;
 }
