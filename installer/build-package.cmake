@@ -1,0 +1,97 @@
+# Builds lumarest.msi: wixl compiles lumarest.wxs, then msibuild adds what
+# wixl 0.101 cannot express. Run as a script (cmake -P) with
+#   WIXL, MSIBUILD  the two tools
+#   WXS             installer/lumarest.wxs
+#   EXE             the 32-bit lumarest.exe to ship
+#   VERSION         the product version, four numbers (app/resources/version.h)
+#   STAGE           a scratch folder for this build
+#   OUTPUT          the package to write
+# The package is written beside OUTPUT and renamed into place at the end,
+# so a failed step never leaves a half-made package that looks finished.
+
+foreach(var WIXL MSIBUILD WXS EXE VERSION STAGE OUTPUT)
+  if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
+    message(FATAL_ERROR "build-package.cmake: ${var} is not set")
+  endif()
+endforeach()
+if(NOT VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+$")
+  message(FATAL_ERROR "build-package.cmake: VERSION '${VERSION}' is not four numbers")
+endif()
+
+# The upgrade code, as lumarest.wxs writes it.
+set(upgrade_code "{A50662D1-2CD5-4C3E-89B4-D3F13AEB4497}")
+
+# Access rights, in SDDL (well-known SIDs: SY LocalSystem, BA Administrators,
+# BU Users; the letters are the same on every Windows language, unlike the
+# account names the older LockPermissions table takes).
+#
+# The folder: protected (P), so that nothing granted on Program Files or on
+# the Kelvane folder above it reaches in. Users may list it and read and run
+# what is inside (FRFX) but not add a file or a folder, nor delete or rename
+# anything: no FILE_ADD_FILE, FILE_ADD_SUBDIRECTORY, FILE_DELETE_CHILD,
+# DELETE. That keeps out a planted DLL beside the exe, and a junction, link
+# or other file put where a state file was. The ACEs are inherited (OICI) by
+# lumarest.exe.
+set(folder_sddl "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)")
+# Each state file: protected too, so the folder's inheritable entries do not
+# add to it. The controller opens it with fopen "r" (GENERIC_READ) and
+# fopen "w" (GENERIC_WRITE, CREATE_ALWAYS: the existing file is truncated
+# in place, which takes FILE_WRITE_DATA, FILE_WRITE_ATTRIBUTES and
+# FILE_WRITE_EA, all inside GENERIC_WRITE). FRFW is exactly those two
+# generic rights mapped for files, 0x12019F: no DELETE, WRITE_DAC or
+# WRITE_OWNER, so a user can change the mark but not remove, rename or
+# re-permission the file.
+set(state_file_sddl "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFW;;;BU)")
+
+function(run)
+  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY "${STAGE}"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    string(REPLACE ";" " " command "${ARGN}")
+    message(FATAL_ERROR "build-package.cmake: '${command}' failed (${rc}):\n${out}${err}")
+  endif()
+endfunction()
+
+# wixl takes sources relative to the folder it runs in, under the names they
+# are installed with.
+file(REMOVE_RECURSE "${STAGE}")
+file(MAKE_DIRECTORY "${STAGE}")
+configure_file("${EXE}" "${STAGE}/lumarest.exe" COPYONLY)
+# The state files hold one mark each and no line end, as the controller
+# writes them (see lumarest.wxs for why these marks).
+file(WRITE "${STAGE}/lasttimeACDC.txt" "2")
+file(WRITE "${STAGE}/lasttimeDCRefresh.txt" "2")
+
+set(partial "${OUTPUT}.partial")
+file(REMOVE "${partial}")
+run("${WIXL}" -a x86 -D "Version=${VERSION}" -o "${partial}" "${WXS}")
+
+# The permission table.
+set(tab "\t")
+file(WRITE "${STAGE}/MsiLockPermissionsEx.idt"
+  "MsiLockPermissionsEx${tab}LockObject${tab}Table${tab}SDDLText${tab}Condition\r\n"
+  "s72${tab}s72${tab}s32${tab}s0${tab}S255\r\n"
+  "MsiLockPermissionsEx${tab}MsiLockPermissionsEx\r\n"
+  "LockInstallFolder${tab}INSTALLFOLDER${tab}CreateFolder${tab}${folder_sddl}${tab}\r\n"
+  "LockAcdcStateFile${tab}lasttimeACDC.txt${tab}File${tab}${state_file_sddl}${tab}\r\n"
+  "LockDcRefreshStateFile${tab}lasttimeDCRefresh.txt${tab}File${tab}${state_file_sddl}${tab}\r\n")
+run("${MSIBUILD}" "${partial}" -i MsiLockPermissionsEx.idt)
+
+# The older-release row: wixl drops IncludeMaximum, and without it a rebuild
+# of the same version (a new product code) would be installed beside the
+# one already there instead of replacing it. 768 = VersionMinInclusive |
+# VersionMaxInclusive. (libmsi cannot UPDATE this column, hence the swap.)
+run("${MSIBUILD}" "${partial}" -q
+  "DELETE FROM Upgrade WHERE ActionProperty = 'LUMAREST_OLDER_FOUND'")
+run("${MSIBUILD}" "${partial}" -q
+  "INSERT INTO Upgrade (UpgradeCode, VersionMin, VersionMax, Attributes, ActionProperty) VALUES ('${upgrade_code}', '0.0.0', '${VERSION}', 768, 'LUMAREST_OLDER_FOUND')")
+
+# wixl does not read the exe's version resource. With the version in the
+# File table Windows Installer applies the versioned-file rules to the exe
+# (a newer exe replaces an older one); a versioned file carries no hash.
+run("${MSIBUILD}" "${partial}" -q
+  "UPDATE File SET Version = '${VERSION}' WHERE File = 'lumarest.exe'")
+run("${MSIBUILD}" "${partial}" -q
+  "DELETE FROM MsiFileHash WHERE File_ = 'lumarest.exe'")
+
+file(RENAME "${partial}" "${OUTPUT}")

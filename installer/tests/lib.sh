@@ -1,0 +1,131 @@
+# Shared by the installer test scripts (sourced). They run under ctest in
+# the throw-away Wine prefix named by WINEPREFIX, with lumarest_installer_probe
+# ($probe) as their Windows-side hands.
+
+: "${WINEPREFIX:?WINEPREFIX must name the throw-away prefix}"
+
+passed=0
+failed=0
+work=$(mktemp -d "${TMPDIR:-/tmp}/lumarest-installer.XXXXXX")
+
+pass() { passed=$((passed + 1)); echo "ok   $*"; }
+fail() { failed=$((failed + 1)); echo "FAIL $*"; }
+# check DESCRIPTION COMMAND...: passes when the command succeeds.
+check() {
+  what=$1
+  shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+# same DESCRIPTION EXPECTED ACTUAL
+same() {
+  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
+}
+finish() {
+  echo "$passed passed, $failed failed"
+  rm -rf "$work"
+  [ "$failed" -eq 0 ]
+}
+# Stops the script at once: what follows would only repeat the failure.
+abort() {
+  fail "$*"
+  finish
+  exit 1
+}
+
+drive_c="$WINEPREFIX/drive_c"
+kelvane_unix="$drive_c/Program Files (x86)/Kelvane"
+folder_unix="$kelvane_unix/Lumarest"
+folder_win='C:\Program Files (x86)\Kelvane\Lumarest'
+exe_win="$folder_win\\lumarest.exe"
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+upgrade_code='{A50662D1-2CD5-4C3E-89B4-D3F13AEB4497}'
+
+# probe COMMAND ARGUMENT...: the probe's output, without Windows line ends.
+probe() { wine "$probe" "$@" | tr -d '\r'; }
+
+# msiexec NAME ARGUMENT...: runs msiexec with a verbose log in $work/NAME.log
+# and leaves its exit code in $msi_rc. Wine's msiexec can return while its
+# custom-action processes still run, so this waits for them all to end.
+msiexec() {
+  log="$work/$1.log"
+  shift
+  wine msiexec "$@" /l*v "$log" </dev/null
+  msi_rc=$?
+  probe gone msiexec.exe 120 || fail "msiexec processes still running"
+}
+
+# run_value VIEW: the Run value's data in the 32- or 64-bit registry view,
+# or nothing when it is absent.
+run_value() {
+  wine reg query "$run_key" /v Lumarest "/reg:$1" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *Lumarest  *REG_SZ  *//p'
+}
+run_value_type() {
+  wine reg query "$run_key" /v Lumarest "/reg:$1" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *Lumarest  *\(REG_[A-Z_]*\).*/\1/p'
+}
+
+# The products installed under Lumarest's upgrade code: "{code} version" lines.
+products() { probe products "$upgrade_code"; }
+
+# Snapshots of the prefix, to show that install then removal leaves it as it
+# was. The registry is read from the files the Wine server saves when it
+# ends, so every process must have ended first (the server then exits).
+settle() {
+  timeout 60 wineserver -w || abort "the Wine server did not settle: a process is still running"
+}
+# Key lines lose their timestamps. Dropped, because they change on their own
+# or belong to Windows Installer rather than to the package:
+#  - the display driver's DriverDateData, rewritten when a window opens;
+#  - empty keys under Windows Installer's own registration roots, which it
+#    creates on first use and keeps (a value under them is still compared);
+#  - the 32-bit Run key when it is empty: removing the package's Run value
+#    removes the key once nothing is left in it (Windows Installer deletes
+#    registry keys it empties), and a missing Run key is read as an empty one.
+normalise_registry() {
+  sed -e 's/^\(\[.*\]\) [0-9]*$/\1/' -e '/^#time=/d' -e '/^"DriverDateData"=/d' "$1" |
+    awk '
+      function flush() {
+        if (header != "" && !(body == "" && droppable(header))) printf "%s\n%s", header, body
+        header = ""; body = ""
+      }
+      function droppable(h) {
+        return h ~ /^\[Software\\\\Classes\\\\Installer(\\\\[^\\]*)?\]$/ ||
+               h ~ /^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Installer(\\\\.*)?\]$/ ||
+               h == "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run]"
+      }
+      /^\[/ { flush(); header = $0; next }
+      header == "" { print; next }
+      /^[ \t]*$/ { next }
+      { body = body $0 "\n" }
+      END { flush() }'
+}
+# Files: the whole of drive C:, less the Windows Installer cache folder
+# itself (created on first use, like the keys above; what is in it counts).
+snapshot() {
+  settle
+  (cd "$drive_c" && find . | sort | grep -v -x './windows/Installer') > "$work/$1.files"
+  for hive in system user userdef; do
+    normalise_registry "$WINEPREFIX/$hive.reg" > "$work/$1.$hive.reg"
+  done
+}
+# same_snapshot A B: reports every difference between two snapshots.
+same_snapshot() {
+  for part in files system.reg user.reg userdef.reg; do
+    if diff -u "$work/$1.$part" "$work/$2.$part" > "$work/diff.$part"; then
+      pass "the prefix's $part are as they were"
+    else
+      fail "the prefix's $part changed:"
+      head -n 60 "$work/diff.$part"
+    fi
+  done
+}
+
+# Nothing of the package is left: folder, files, Run value, registration.
+check_removed() {
+  check "$1: the Lumarest folder is gone" test ! -e "$folder_unix"
+  check "$1: the Kelvane folder is gone" test ! -e "$kelvane_unix"
+  same "$1: no Run value (32-bit view)" "" "$(run_value 32)"
+  same "$1: no Run value (64-bit view)" "" "$(run_value 64)"
+  same "$1: no product registered under the upgrade code" "" "$(products)"
+}
