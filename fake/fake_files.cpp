@@ -45,7 +45,7 @@ errno_t FakeFopen(FILE** file, const char* path, const char* mode) {
   const bool writes = mode && (std::strchr(mode, 'w') || std::strchr(mode, 'a') || std::strchr(mode, '+'));
   if (writes && fake.folderReadOnly) return EACCES;
   const errno_t result = realOs.fopen_s(file, mapped.c_str(), mode);
-  if (result == 0 && *file) fake.openFiles.insert(*file);
+  if (result == 0 && *file) fake.openFiles[*file] = mapped;
   return result;
 }
 
@@ -68,8 +68,18 @@ int FakeScanToken(FILE* file, char* buffer, unsigned size) {
 int FakeFclose(FILE* file) {
   FakeLaptop& fake = F();
   fake.Log("fclose");
-  if (fake.openFiles.erase(file) == 0) std::abort();  // closing what is not open
-  return realOs.fclose(file);
+  auto open = fake.openFiles.find(file);
+  if (open == fake.openFiles.end()) std::abort();  // closing what is not open
+  const std::string path = open->second;
+  fake.openFiles.erase(open);
+  const int result = realOs.fclose(file);
+  if (fake.Failable("fclose")) {
+    // The buffered mark never reached the disk: what a full disk does.
+    FILE* emptied = nullptr;
+    if (realOs.fopen_s(&emptied, path.c_str(), "w") == 0 && emptied) realOs.fclose(emptied);
+    return EOF;
+  }
+  return result;
 }
 
 }  // namespace

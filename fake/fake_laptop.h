@@ -157,7 +157,7 @@ class FakeLaptop {
   std::string scratchFolder;
   bool folderReadOnly = false;
   std::map<std::string, std::uint64_t> lockedUntil;  // file name -> virtual time
-  std::set<FILE*> openFiles;
+  std::map<FILE*, std::string> openFiles;  // open file -> its scratch path
   std::string MapPath(const char* path) const;  // empty when outside the folder
   std::optional<std::string> FileContent(const std::string& name) const;
   void SetFile(const std::string& name, const std::string& content);

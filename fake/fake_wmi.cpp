@@ -232,6 +232,7 @@ HRESULT WINAPI FakeCoInitializeSecurity(PSECURITY_DESCRIPTOR descriptor, LONG se
            static_cast<unsigned long>(impersonation), authList ? "auth" : "null",
            static_cast<unsigned long>(capabilities), reserved3 ? "r3" : "null");
   fake.Log("CoInitializeSecurity", detail);
+  if (fake.Failable("CoInitializeSecurity")) return E_FAIL;
   return S_OK;
 }
 
@@ -258,7 +259,9 @@ HRESULT WINAPI FakeCoSetProxyBlanket(IUnknown* proxy, DWORD authn, DWORD authz, 
            principal ? "principal" : "null", static_cast<unsigned long>(level),
            static_cast<unsigned long>(impersonation), identity ? "identity" : "null",
            static_cast<unsigned long>(capabilities));
-  F().Log("CoSetProxyBlanket", detail);
+  FakeLaptop& fake = F();
+  fake.Log("CoSetProxyBlanket", detail);
+  if (fake.Failable("CoSetProxyBlanket")) return E_FAIL;
   return S_OK;
 }
 

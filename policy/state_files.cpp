@@ -4,7 +4,10 @@
 // because another process may hold a file for a moment; reads are not. A
 // file opened with mode "w" is emptied at once, so a file this code opened
 // for writing is never closed without its mark: an empty file is lost
-// memory, the next read would leave the old mark in place.
+// memory, the next read would leave the old mark in place. For the same
+// reason a mark that was not written (the write or the close reported a
+// failure, so the byte may never have reached the disk) counts as a failed
+// attempt and is tried again within the same 10 attempts.
 #include "policy/state_files.h"
 
 #include <cstdio>
@@ -24,9 +27,16 @@ bool Open(StateFile file, const char* mode, FILE** opened) {
   return os.fopen_s(opened, StateFilePath(file), mode) == 0 && *opened != nullptr;
 }
 
-void WriteAndClose(FILE* file, const char* mark) {
-  os.printText(file, mark);
-  os.fclose(file);
+// True when the mark reached the file.
+bool WriteAndClose(FILE* file, const char* mark) {
+  const bool written = os.printText(file, mark) >= 0;
+  return os.fclose(file) == 0 && written;
+}
+
+bool CloseBoth(FILE* first, FILE* second, bool written) {
+  const bool firstClosed = os.fclose(first) == 0;
+  const bool secondClosed = os.fclose(second) == 0;
+  return written && firstClosed && secondClosed;
 }
 
 // One token, at most one character: a longer token does not fit the mark.
@@ -58,15 +68,14 @@ void CreateStateFiles(bool rateKnown, DWORD currentRate) {
     os.Sleep(2);
     const bool dcRefreshOpen = Open(StateFile::kDcRefresh, "w", &dcRefresh);
     if (acdcOpen && dcRefreshOpen) {
-      os.printText(acdc, "2");
+      bool written = os.printText(acdc, "2") >= 0;
       os.Sleep(10);
-      os.printText(dcRefresh, refreshMark);
-      os.fclose(acdc);
-      os.fclose(dcRefresh);
-      return;
+      written = os.printText(dcRefresh, refreshMark) >= 0 && written;
+      if (CloseBoth(acdc, dcRefresh, written)) return;
+    } else {
+      if (acdcOpen) WriteAndClose(acdc, "2");
+      if (dcRefreshOpen) WriteAndClose(dcRefresh, refreshMark);
     }
-    if (acdcOpen) WriteAndClose(acdc, "2");
-    if (dcRefreshOpen) WriteAndClose(dcRefresh, refreshMark);
     os.Sleep(10);
     if (++controllerState.retryCount >= kMaxAttempts) return;
   }
@@ -78,8 +87,7 @@ void WriteStateMark(StateFile file, const char* mark, DWORD pauseMs) {
     FILE* opened = nullptr;
     if (Open(file, "w", &opened)) {
       os.Sleep(pauseMs);
-      WriteAndClose(opened, mark);
-      return;
+      if (WriteAndClose(opened, mark)) return;
     }
     os.Sleep(10);
     ++controllerState.retryCount;
@@ -96,26 +104,25 @@ void WriteAcMarks() {
     const bool acdcOpen = Open(StateFile::kAcdc, "w", &acdc);
     os.Sleep(10);
     const bool dcRefreshOpen = Open(StateFile::kDcRefresh, "w", &dcRefresh);
+    // The retry is driven by lasttimeACDC.txt alone: when it opened and the
+    // other did not, mains is recorded there and that is all.
+    bool done = false;
     if (!acdcOpen) {
-      // The retry is driven by lasttimeACDC.txt alone.
       if (dcRefreshOpen) WriteAndClose(dcRefresh, "1");
+    } else if (!dcRefreshOpen) {
+      done = WriteAndClose(acdc, "1");
+    } else {
       os.Sleep(10);
-      ++controllerState.retryCount;
+      bool written = os.printText(acdc, "1") >= 0;
       os.Sleep(10);
-      if (controllerState.retryCount >= kMaxAttempts) return;
-      continue;
+      written = os.printText(dcRefresh, "1") >= 0 && written;
+      done = CloseBoth(acdc, dcRefresh, written);
     }
-    if (!dcRefreshOpen) {
-      WriteAndClose(acdc, "1");
-      return;
-    }
+    if (done) return;
     os.Sleep(10);
-    os.printText(acdc, "1");
+    ++controllerState.retryCount;
     os.Sleep(10);
-    os.printText(dcRefresh, "1");
-    os.fclose(acdc);
-    os.fclose(dcRefresh);
-    return;
+    if (controllerState.retryCount >= kMaxAttempts) return;
   }
 }
 

@@ -58,6 +58,33 @@ TEST_F(StateFilesTest, AFileHeldForAWhileIsWrittenOnALaterAttempt) {
   EXPECT_EQ(110u, fake.now);
 }
 
+TEST_F(StateFilesTest, AMarkThatDidNotReachTheDiskIsWrittenAgain) {
+  for (const char* failing : {"fprintf", "fclose"}) {
+    SCOPED_TRACE(failing);
+    fake.SetFile(kAcdc, "1");
+    fake.calls.clear();
+    fake.failableCalls = 0;
+    fake.failableLog.clear();
+    fake.failAt = std::string(failing) == "fprintf" ? 2 : 3;  // after fopen_s
+    WriteStateMark(StateFile::kAcdc, "2", 10);
+    EXPECT_TRUE(fake.injectedFailure);
+    EXPECT_EQ("2", Content(kAcdc)) << "an emptied file would be lost memory";
+    EXPECT_EQ(2u, fake.Count("fopen_s"));
+    fake.injectedFailure = false;
+  }
+}
+
+TEST_F(StateFilesTest, BothMarksOfWriteAcMarksAreWrittenAgainAfterAFailedClose) {
+  fake.SetFile(kAcdc, "2");
+  fake.SetFile(kDcRefresh, "2");
+  fake.failAt = 4;  // fopen_s, fopen_s, fprintf, then this: the second fprintf
+  WriteAcMarks();
+  EXPECT_TRUE(fake.injectedFailure);
+  EXPECT_EQ("1", Content(kAcdc));
+  EXPECT_EQ("1", Content(kDcRefresh));
+  EXPECT_EQ(4u, fake.Count("fopen_s"));
+}
+
 struct CreateCase {
   const char* name;
   bool rateKnown;
