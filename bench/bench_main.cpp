@@ -16,14 +16,11 @@
 #include "app/controller_state.h"
 #include "app/resources/resource.h"
 #include "app/window_proc.h"
-#include "fake/fake_laptop.h"
+#include "fake/laptop_presets.h"
 #include "policy/handlings.h"
 
 namespace {
 
-const std::wstring kClass =
-    L"SYSTEM\\ControlSet001\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
-const std::wstring kSchemes = L"SYSTEM\\CurrentControlSet\\Control\\Power\\User\\Default\\PowerSchemes";
 const HWND kWindow = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1000));
 
 double Now() {
@@ -44,52 +41,23 @@ double Median(std::vector<double> v) {
 
 struct Handling {
   const char* name;
-  const char* acdc;
-  const char* refresh;
-  BYTE acLine;
-  DWORD rate;
-  bool started;
+  LaptopPreset laptop;
   std::function<void()> run;
 };
 
-void Machine(FakeLaptop& fake, const Handling& h) {
-  controllerState = {};
-  if (h.started) {
-    controllerState.rawMinRefreshRate = 47;
-    controllerState.rawMaxRefreshRate = 144;
-    controllerState.dcRate = 48;
-    controllerState.acRate = 144;
-  }
-  fake.scratchFolder = MakeScratchFolder("bench");
-  fake.SetPanel({48, 60, 144}, h.rate);
-  fake.acLineStatus = h.acLine;
-  fake.controllers = {{FakeProperty::Text(L"Intel(R) Iris(R) Xe Graphics"), FakeProperty::Int(144),
-                       FakeProperty::Int(47)}};
-  fake.SetString(kSchemes, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
-  fake.SetString(kClass + L"\\0000", L"ProviderName", L"Intel Corporation");
-  fake.SetDword(kClass + L"\\0000", L"DCUserPreferencePolicy", 0);
-  fake.SetFile("lasttimeACDC.txt", h.acdc);
-  fake.SetFile("lasttimeDCRefresh.txt", h.refresh);
-  WNDCLASSEXW c = {};
-  c.lpfnWndProc = MainWindowProc;
-  c.lpszClassName = L"LUMAREST";
-  fake.registeredClass = c;
-  fake.onModeChange = [] { MainWindowProc(kWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080)); };
-}
-
 void HandlingTable(int runs) {
   const Handling handlings[] = {
-      {"start-up, battery, switch due", "1", "2", 0, 144, false,
+      {"start-up, battery, switch due", {"1", "2", 0, 144, false},
        [] { wWinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, const_cast<PWSTR>(L""), SW_HIDE); }},
-      {"unplug, switch due", "1", "2", 0, 144, true,
+      {"unplug, switch due", {"1", "2", 0, 144, true},
        [] { MainWindowProc(kWindow, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0); }},
-      {"battery event, no switch", "2", "2", 0, 60, true,
+      {"battery event, no switch", {"2", "2", 0, 60, true},
        [] { MainWindowProc(kWindow, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0); }},
-      {"plug in", "2", "1", 1, 48, true,
+      {"plug in", {"2", "1", 1, 48, true},
        [] { MainWindowProc(kWindow, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0); }},
-      {"display change on battery", "2", "1", 0, 60, true,
+      {"display change on battery", {"2", "1", 0, 60, true},
        [] { MainWindowProc(kWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080)); }},
-      {"unlock on battery", "2", "1", 0, 48, true,
+      {"unlock on battery", {"2", "1", 0, 48, true},
        [] { MainWindowProc(kWindow, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 1); }},
   };
   std::printf("Handlings on the virtual clock (median of %d runs)\n", runs);
@@ -99,7 +67,7 @@ void HandlingTable(int runs) {
     std::uint64_t waits = 0;
     for (int i = 0; i < runs; ++i) {
       FakeLaptop fake;
-      Machine(fake, h);
+      SetUpIrisLaptop(fake, h.laptop, "bench");
       const double start = Now();
       h.run();
       work.push_back(Now() - start);

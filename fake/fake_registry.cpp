@@ -32,6 +32,25 @@ std::wstring Join(const std::wstring& parent, LPCWSTR child) {
   return parent.empty() ? c : parent + L"\\" + c;
 }
 
+// Hands out a value as both query calls do: its size alone when there is no
+// buffer, ERROR_MORE_DATA and the size needed when it does not fit.
+LSTATUS CopyOut(DWORD storedType, const std::vector<BYTE>& bytes, LPDWORD type, void* data, LPDWORD size) {
+  const DWORD needed = static_cast<DWORD>(bytes.size());
+  if (type) *type = storedType;
+  if (data == nullptr) {
+    if (size) *size = needed;
+    return ERROR_SUCCESS;
+  }
+  if (size == nullptr) return ERROR_INVALID_PARAMETER;
+  if (*size < needed) {
+    *size = needed;
+    return ERROR_MORE_DATA;
+  }
+  if (needed) std::memcpy(data, bytes.data(), needed);
+  *size = needed;
+  return ERROR_SUCCESS;
+}
+
 LSTATUS WINAPI FakeRegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY out) {
   FakeLaptop& fake = F();
   std::wstring base;
@@ -70,20 +89,7 @@ LSTATUS WINAPI FakeRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LP
   const FakeRegistryKey& k = fake.keys[path];
   auto v = k.values.find(Lower(name ? name : L""));
   if (v == k.values.end()) return ERROR_FILE_NOT_FOUND;
-  const DWORD needed = static_cast<DWORD>(v->second.data.size());
-  if (type) *type = v->second.type;
-  if (data == nullptr) {
-    if (size) *size = needed;
-    return ERROR_SUCCESS;
-  }
-  if (size == nullptr) return ERROR_INVALID_PARAMETER;
-  if (*size < needed) {
-    *size = needed;
-    return ERROR_MORE_DATA;
-  }
-  if (needed) std::memcpy(data, v->second.data.data(), needed);
-  *size = needed;
-  return ERROR_SUCCESS;
+  return CopyOut(v->second.type, v->second.data, type, data, size);
 }
 
 LSTATUS WINAPI FakeRegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength,
@@ -149,20 +155,7 @@ LSTATUS WINAPI FakeRegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR value, DWORD f
       bytes.push_back(0);
     }
   }
-  const DWORD needed = static_cast<DWORD>(bytes.size());
-  if (type) *type = stored.type;
-  if (data == nullptr) {
-    if (size) *size = needed;
-    return ERROR_SUCCESS;
-  }
-  if (size == nullptr) return ERROR_INVALID_PARAMETER;
-  if (*size < needed) {
-    *size = needed;
-    return ERROR_MORE_DATA;
-  }
-  if (needed) std::memcpy(data, bytes.data(), needed);
-  *size = needed;
-  return ERROR_SUCCESS;
+  return CopyOut(stored.type, bytes, type, data, size);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 #include "app/controller_state.h"
 #include "app/window_proc.h"
-#include "fake/fake_laptop.h"
+#include "fake/laptop_presets.h"
 #include "platform/hresult_error.h"
 #include "policy/handlings.h"
 
@@ -19,47 +19,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int);
 
 namespace {
 
-const std::wstring kClass =
-    L"SYSTEM\\ControlSet001\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
-const std::wstring kSchemes = L"SYSTEM\\CurrentControlSet\\Control\\Power\\User\\Default\\PowerSchemes";
 const HWND kWindow = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1000));
 
 struct SweepScenario {
   const char* name;
-  const char* acdc;     // contents before the run
-  const char* refresh;
-  BYTE acLine;
-  DWORD rate;           // the panel's rate before the run
-  bool started;         // the controller has started already (rates known)
+  LaptopPreset laptop;  // the state files' contents before the run among them
   std::function<void()> run;
 };
-
-void Machine(FakeLaptop& fake, const SweepScenario& s) {
-  controllerState = {};
-  if (s.started) {
-    controllerState.rawMinRefreshRate = 47;
-    controllerState.rawMaxRefreshRate = 144;
-    controllerState.dcRate = 48;
-    controllerState.acRate = 144;
-  }
-  fake.scratchFolder = MakeScratchFolder("sweep");
-  fake.SetPanel({48, 60, 144}, s.rate);
-  fake.acLineStatus = s.acLine;
-  fake.controllers = {{FakeProperty::Text(L"NVIDIA GeForce MX450"), FakeProperty::Int(165), FakeProperty::Int(60)},
-                      {FakeProperty::Text(L"Intel(R) Iris(R) Xe Graphics"), FakeProperty::Int(144), FakeProperty::Int(47)}};
-  fake.SetString(kSchemes, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
-  fake.SetString(kClass + L"\\0000", L"ProviderName", L"NVIDIA");
-  fake.SetString(kClass + L"\\0001", L"ProviderName", L"Intel Corporation");
-  fake.SetDword(kClass + L"\\0001", L"DCUserPreferencePolicy", 0);
-  fake.SetFile("lasttimeACDC.txt", s.acdc);
-  fake.SetFile("lasttimeDCRefresh.txt", s.refresh);
-  WNDCLASSEXW c = {};
-  c.lpfnWndProc = MainWindowProc;
-  c.lpszClassName = L"LUMAREST";
-  fake.registeredClass = c;
-  // The system announces a mode change to the window before the call returns.
-  fake.onModeChange = [] { MainWindowProc(kWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080)); };
-}
 
 struct Outcome {
   int failableCalls = 0;
@@ -70,7 +36,7 @@ struct Outcome {
 
 Outcome RunOnce(const SweepScenario& s, int failAt) {
   FakeLaptop fake;
-  Machine(fake, s);
+  SetUpIrisLaptop(fake, s.laptop, "sweep");
   fake.failAt = failAt;
   Outcome o;
   try {
@@ -88,8 +54,8 @@ Outcome RunOnce(const SweepScenario& s, int failAt) {
   o.failableCalls = fake.failableCalls;
   o.injected = fake.injectedFailure;
   o.problems += fake.Leaks();
-  for (const auto& [name, before] : {std::pair<std::string, std::string>{"lasttimeACDC.txt", s.acdc},
-                                     {"lasttimeDCRefresh.txt", s.refresh}}) {
+  for (const auto& [name, before] : {std::pair<std::string, std::string>{"lasttimeACDC.txt", s.laptop.acdc},
+                                     {"lasttimeDCRefresh.txt", s.laptop.refresh}}) {
     const std::optional<std::string> now = fake.FileContent(name);
     if (!now) o.problems += name + " is gone; ";
     else if (*now != "1" && *now != "2" && *now != before) o.problems += name + " holds \"" + *now + "\"; ";
@@ -99,7 +65,7 @@ Outcome RunOnce(const SweepScenario& s, int failAt) {
   const DWORD dcRate = static_cast<DWORD>(controllerState.dcRate);
   for (const DEVMODEW& m : fake.submittedModes)
     if (m.dmDisplayFrequency != dcRate) o.problems += "switched to " + std::to_string(m.dmDisplayFrequency) + " Hz; ";
-  if (fake.mode.rate != s.rate && fake.mode.rate != dcRate) o.problems += "the panel ended at another rate; ";
+  if (fake.mode.rate != s.laptop.rate && fake.mode.rate != dcRate) o.problems += "the panel ended at another rate; ";
 
   return o;
 }
@@ -110,17 +76,17 @@ void RunStartUp() {
 }
 
 const SweepScenario kScenarios[] = {
-    {"StartUpOnBatteryWithTheSwitchDue", "1", "2", 0, 144, false, RunStartUp},
-    {"UnplugWithMarksOne", "1", "1", 0, 144, true,
+    {"StartUpOnBatteryWithTheSwitchDue", {"1", "2", 0, 144, false}, RunStartUp},
+    {"UnplugWithMarksOne", {"1", "1", 0, 144, true},
      [] { MainWindowProc(kWindow, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0); }},
-    {"DisplayChangeOnBattery", "2", "1", 0, 60, true,
+    {"DisplayChangeOnBattery", {"2", "1", 0, 60, true},
      [] { MainWindowProc(kWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080)); }},
-    {"UnlockOnBattery", "1", "2", 0, 144, true,
+    {"UnlockOnBattery", {"1", "2", 0, 144, true},
      [] {
        controllerState.sessionLocked = true;
        MainWindowProc(kWindow, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 1);
      }},
-    {"PlugIn", "2", "2", 1, 48, true,
+    {"PlugIn", {"2", "2", 1, 48, true},
      [] { MainWindowProc(kWindow, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0); }},
 };
 
