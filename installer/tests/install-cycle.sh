@@ -55,7 +55,7 @@ check "both state files are still there after a run" \
 
 # A log-on: Wine's wineboot runs the machine's Run values, as the shell does
 # at log-on; the controller must come up from the 32-bit view.
-wine wineboot </dev/null
+wine wineboot > "$work/wineboot.out" 2>&1 </dev/null
 stopped=$(probe stop 30)
 check "a log-on starts the installed controller" test -n "$(echo "$stopped" | grep -F "image $exe_win")"
 check "the controller started at log-on ends with code 0" test -n "$(echo "$stopped" | grep -x 'exit code 0')"

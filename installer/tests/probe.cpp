@@ -89,6 +89,10 @@ bool Answers(HWND window) {
 bool StartProcess(const wchar_t* commandLine, PROCESS_INFORMATION* process) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
+  // No standard handles, as from the shell. Under Wine the child would
+  // otherwise hold this probe's output pipe open for as long as it runs,
+  // and whoever reads that pipe would wait for the controller.
+  startup.dwFlags = STARTF_USESTDHANDLES;
   std::wstring line = commandLine;
   // No application name: the command line is parsed the way the shell
   // parses a Run value, so its quoting is part of what is tested.
