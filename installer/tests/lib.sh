@@ -58,7 +58,8 @@ probe() {
 }
 
 # msiexec NAME ARGUMENT...: runs msiexec with a verbose log in $work/NAME.log
-# and leaves its exit code in $msi_rc. Wine's msiexec can return while its
+# and leaves its exit code in $msi_rc. (Its output may hold taskkill's
+# "Could not find process": the package's controller stop, where none runs.) Wine's msiexec can return while its
 # custom-action processes still run, so this waits for them all to end.
 msiexec() {
   log="$work/$1.log"
