@@ -52,6 +52,18 @@ Counts Measure() {
   return c;
 }
 
+// The controller's own window, caught as it is made: other test programs
+// running at the same time have windows of the same class and title.
+std::atomic<HWND> controllerWindow{nullptr};
+
+HWND WINAPI CatchWindow(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y, int width,
+                        int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+  HWND window = realOs.CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, menu,
+                                       instance, param);
+  controllerWindow = window;
+  return window;
+}
+
 struct Message {
   UINT message;
   WPARAM wParam;
@@ -93,9 +105,9 @@ TEST(Load, TenThousandMixedMessagesAreAllAnsweredAndNothingGrows) {
     fake.acLineStatus = (readings / 3) % 2 ? 0 : 1;
     if (readings % 7 == 0) fake.mode.rate = 144;
   };
-  fake.onModeChange = [] {
-    SendMessageW(FindWindowW(L"LUMAREST", L"Lumarest"), WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080));
-  };
+  controllerWindow = nullptr;
+  os.CreateWindowExW = CatchWindow;
+  fake.onModeChange = [] { SendMessageW(controllerWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080)); };
 
   constexpr int kMessages = 10000;
   std::atomic<int> answered{0};
@@ -104,7 +116,7 @@ TEST(Load, TenThousandMixedMessagesAreAllAnsweredAndNothingGrows) {
   std::thread sender([&] {
     HWND window = nullptr;
     for (int i = 0; i < 400 && window == nullptr; ++i) {
-      window = FindWindowW(L"LUMAREST", L"Lumarest");
+      window = controllerWindow;
       if (!window) Sleep(50);
     }
     found = window != nullptr;
