@@ -3,9 +3,8 @@
 // settle after each submission.
 #include "display/switcher.h"
 
-#include <iterator>
-
 #include "app/controller_state.h"
+#include "display/adapter.h"
 #include "platform/os_calls.h"
 
 namespace {
@@ -24,15 +23,10 @@ bool WorthRetrying(LONG result) { return result == DISP_CHANGE_FAILED; }
 bool ApplyDcRate() {
   const DWORD target = static_cast<DWORD>(controllerState.dcRate);
 
-  DISPLAY_DEVICEW adapter = {};
-  adapter.cb = sizeof adapter;
-  if (!os.EnumDisplayDevicesW(nullptr, 0, &adapter, 0)) return false;
-  adapter.DeviceName[std::size(adapter.DeviceName) - 1] = 0;
-
-  DEVMODEW mode = {};
-  mode.dmSize = sizeof mode;
-  mode.dmDriverExtra = 0;
-  if (!os.EnumDisplaySettingsW(adapter.DeviceName, ENUM_CURRENT_SETTINGS, &mode)) return false;
+  DISPLAY_DEVICEW adapter;
+  if (!ReadFirstAdapter(&adapter)) return false;
+  DEVMODEW mode;
+  if (!ReadCurrentMode(adapter, &mode)) return false;
 
   const DWORD width = mode.dmPelsWidth;
   const DWORD height = mode.dmPelsHeight;

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "discovery/vendor_test.h"
+#include "display/adapter.h"
 #include "platform/os_calls.h"
 
 namespace {
@@ -14,12 +15,6 @@ namespace {
 // Active and attached, and no other bit: a monitor that is mirrored, removable
 // or anything else does not count.
 constexpr DWORD kActiveMonitor = DISPLAY_DEVICE_ACTIVE | DISPLAY_DEVICE_ATTACHED;
-
-// A driver is not trusted to terminate the record's texts.
-void Terminate(DISPLAY_DEVICEW& record) {
-  record.DeviceName[std::size(record.DeviceName) - 1] = 0;
-  record.DeviceString[std::size(record.DeviceString) - 1] = 0;
-}
 
 }  // namespace
 
@@ -33,7 +28,7 @@ bool ProbeExternalDisplay() {
   if (!os.EnumDisplayDevicesW(nullptr, adapterIndex, &adapter, 0)) return false;
 
   do {
-    Terminate(adapter);
+    TerminateDeviceTexts(&adapter);
     const bool intel =
         BeginsWithIntel(adapter.DeviceString, wcsnlen(adapter.DeviceString, std::size(adapter.DeviceString)));
 
@@ -60,10 +55,8 @@ bool ProbeExternalDisplay() {
 }
 
 bool IsPrimaryPanelActive() {
-  DISPLAY_DEVICEW adapter = {};
-  adapter.cb = sizeof adapter;
-  if (!os.EnumDisplayDevicesW(nullptr, 0, &adapter, 0)) return false;
-  Terminate(adapter);
+  DISPLAY_DEVICEW adapter;
+  if (!ReadFirstAdapter(&adapter)) return false;
 
   // A missing monitor leaves the cleared flags, 0: not active.
   DISPLAY_DEVICEW monitor = {};

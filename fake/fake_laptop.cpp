@@ -119,7 +119,7 @@ void FakeLaptop::Log(const char* name, std::string detail) {
   if (onCall) onCall(calls.back());
 }
 
-bool FakeLaptop::Failable(const char* name, std::string detail) {
+bool FakeLaptop::Failable(const char* name) {
   ++failableCalls;
   failableLog.push_back(name);
   const bool fail = failableCalls == failAt;

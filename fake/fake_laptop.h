@@ -100,7 +100,7 @@ class FakeLaptop {
 
   // Logs a call; for a failable call, says whether it must fail.
   void Log(const char* name, std::string detail = {});
-  bool Failable(const char* name, std::string detail = {});
+  bool Failable(const char* name);
 
   std::size_t Count(const std::string& name) const;
   std::vector<std::string> Names() const;  // the call names in order

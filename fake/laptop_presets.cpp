@@ -4,12 +4,10 @@
 
 #include "app/controller_state.h"
 #include "app/window_proc.h"
+#include "fake/registry_paths.h"
 
 namespace {
 
-const std::wstring kClass =
-    L"SYSTEM\\ControlSet001\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
-const std::wstring kSchemes = L"SYSTEM\\CurrentControlSet\\Control\\Power\\User\\Default\\PowerSchemes";
 const HWND kWindow = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1000));
 
 }  // namespace
@@ -28,10 +26,10 @@ void SetUpIrisLaptop(FakeLaptop& fake, const LaptopPreset& preset, const std::st
   fake.controllers = {{FakeProperty::Text(L"NVIDIA GeForce MX450"), FakeProperty::Int(165), FakeProperty::Int(60)},
                       {FakeProperty::Text(L"Intel(R) Iris(R) Xe Graphics"), FakeProperty::Int(144),
                        FakeProperty::Int(47)}};
-  fake.SetString(kSchemes, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
-  fake.SetString(kClass + L"\\0000", L"ProviderName", L"NVIDIA");
-  fake.SetString(kClass + L"\\0001", L"ProviderName", L"Intel Corporation");
-  fake.SetDword(kClass + L"\\0001", L"DCUserPreferencePolicy", 0);
+  fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
+  fake.SetString(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", L"NVIDIA");
+  fake.SetString(kDisplayAdapterClassKey + L"\\0001", L"ProviderName", L"Intel Corporation");
+  fake.SetDword(kDisplayAdapterClassKey + L"\\0001", L"DCUserPreferencePolicy", 0);
   fake.SetFile("lasttimeACDC.txt", preset.acdc);
   fake.SetFile("lasttimeDCRefresh.txt", preset.refresh);
   WNDCLASSEXW c = {};

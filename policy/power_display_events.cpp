@@ -2,10 +2,9 @@
 // panel in line with events after start-up.
 #include "policy/power_display_events.h"
 
-#include <iterator>
-
 #include "app/controller_state.h"
 #include "discovery/refresh_range.h"
+#include "display/adapter.h"
 #include "display/topology.h"
 #include "platform/os_calls.h"
 #include "policy/handlings.h"
@@ -47,10 +46,8 @@ LRESULT OnPowerStatusChange() {
 LRESULT OnDisplayChange() {
   const bool external = RefreshRangeIfExternalGone();
 
-  DISPLAY_DEVICEW adapter = {};
-  adapter.cb = sizeof adapter;
-  const bool adapterRead = os.EnumDisplayDevicesW(nullptr, 0, &adapter, 0) != 0;
-  adapter.DeviceName[std::size(adapter.DeviceName) - 1] = 0;
+  DISPLAY_DEVICEW adapter;
+  const bool adapterRead = ReadFirstAdapter(&adapter);
 
   if (!PassesRateGateAndPanelTest()) return 0;
 
@@ -62,9 +59,8 @@ LRESULT OnDisplayChange() {
   // This is how a rate picked by hand on battery (or set by the controller
   // itself) becomes known to later decisions. Without a current mode there
   // is nothing to record.
-  DEVMODEW mode = {};
-  mode.dmSize = sizeof mode;
-  if (!adapterRead || !os.EnumDisplaySettingsW(adapter.DeviceName, ENUM_CURRENT_SETTINGS, &mode)) return 0;
+  DEVMODEW mode;
+  if (!adapterRead || !ReadCurrentMode(adapter, &mode)) return 0;
   const char* mark = mode.dmDisplayFrequency == static_cast<DWORD>(controllerState.dcRate) ? "1" : "2";
   WriteStateMark(StateFile::kDcRefresh, mark, 10);
   return 0;

@@ -3,10 +3,9 @@
 // that a machine started on battery after a time on mains gets the DC rate.
 #include <windows.h>
 
-#include <iterator>
-
 #include "app/controller_state.h"
 #include "discovery/refresh_range.h"
+#include "display/adapter.h"
 #include "display/topology.h"
 #include "platform/os_calls.h"
 #include "policy/handlings.h"
@@ -20,15 +19,9 @@ void ReconcileAtStartup() {
   DiscoverRefreshRange();
   controllerState.retryCount = 0;
 
-  DISPLAY_DEVICEW adapter = {};
-  adapter.cb = sizeof adapter;
+  DISPLAY_DEVICEW adapter;
   DEVMODEW mode = {};
-  mode.dmSize = sizeof mode;
-  bool modeRead = false;
-  if (os.EnumDisplayDevicesW(nullptr, 0, &adapter, 0)) {
-    adapter.DeviceName[std::size(adapter.DeviceName) - 1] = 0;
-    modeRead = os.EnumDisplaySettingsW(adapter.DeviceName, ENUM_CURRENT_SETTINGS, &mode) != 0;
-  }
+  const bool modeRead = ReadFirstAdapter(&adapter) && ReadCurrentMode(adapter, &mode);
   CreateStateFiles(modeRead, mode.dmDisplayFrequency);
 
   // Every start waits here, whatever the files did.

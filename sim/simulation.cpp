@@ -10,6 +10,7 @@
 
 #include "app/controller_state.h"
 #include "app/resources/resource.h"
+#include "fake/registry_paths.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int);
 
@@ -17,9 +18,6 @@ namespace {
 
 Simulation* running = nullptr;
 
-const std::wstring kDisplayClass =
-    L"SYSTEM\\ControlSet001\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
-const std::wstring kPowerSchemes = L"SYSTEM\\CurrentControlSet\\Control\\Power\\User\\Default\\PowerSchemes";
 const char kBalancedScheme[] = "381b4222-f694-41f0-9685-ff5bb260df2e";
 
 std::wstring Wide(const std::string& utf8) {
@@ -87,8 +85,8 @@ Simulation::Simulation(std::vector<Statement> statements, std::ostream& timeline
   fake_.RemoveFile("lasttimeDCRefresh.txt");
   // The machine until the scenario says otherwise: one Intel adapter with
   // the panel, 60 Hz, mains, the Balanced scheme, no Intel driver key.
-  fake_.SetString(kPowerSchemes, L"ActivePowerScheme", Wide(kBalancedScheme));
-  fake_.Key(kDisplayClass);
+  fake_.SetString(kPowerSchemesKey, L"ActivePowerScheme", Wide(kBalancedScheme));
+  fake_.Key(kDisplayAdapterClassKey);
   os.GetMessageW = SimulatedGetMessageW;
   os.CreateWindowExW = SimulatedCreateWindowExW;
   fake_.onModeChange = [this] {
@@ -107,12 +105,11 @@ Simulation::~Simulation() { running = nullptr; }
 void Simulation::Describe(const Statement& s) {
   switch (s.kind) {
     case Kind::kVideoController:
-      fake_.controllers.push_back({FakeProperty::Text(Wide(s.text)),
-                                   s.max ? FakeProperty::Int(static_cast<std::int64_t>(*s.max), VT_I4) : FakeProperty::Null(),
-                                   s.min ? FakeProperty::Int(static_cast<std::int64_t>(*s.min), VT_I4) : FakeProperty::Null()});
       // WMI reports uint32 properties as VT_I4.
-      if (s.max) fake_.controllers.back().maxRefreshRate.number = static_cast<std::int32_t>(*s.max);
-      if (s.min) fake_.controllers.back().minRefreshRate.number = static_cast<std::int32_t>(*s.min);
+      fake_.controllers.push_back(
+          {FakeProperty::Text(Wide(s.text)),
+           s.max ? FakeProperty::Int(static_cast<std::int32_t>(*s.max)) : FakeProperty::Null(),
+           s.min ? FakeProperty::Int(static_cast<std::int32_t>(*s.min)) : FakeProperty::Null()});
       break;
     case Kind::kWmiFail: fake_.queryFails = true; break;
     case Kind::kAdapter: {
@@ -134,7 +131,7 @@ void Simulation::Describe(const Statement& s) {
     case Kind::kDriver: {
       wchar_t name[8];
       swprintf(name, 8, L"%04d", driverCount_++);
-      const std::wstring key = kDisplayClass + L"\\" + name;
+      const std::wstring key = kDisplayAdapterClassKey + L"\\" + name;
       FakeRegistryKey& k = fake_.Key(key);
       k.unreadable = s.unreadable;
       if (!s.noProvider) fake_.SetString(key, L"ProviderName", Wide(s.text));
@@ -149,9 +146,9 @@ void Simulation::Describe(const Statement& s) {
                        std::vector<BYTE>(s.policyBinary->begin(), s.policyBinary->end()));
       break;
     }
-    case Kind::kDriverClassMissing: fake_.RemoveKey(kDisplayClass); break;
-    case Kind::kScheme: fake_.SetString(kPowerSchemes, L"ActivePowerScheme", Wide(s.text)); break;
-    case Kind::kSchemeMissing: fake_.Key(kPowerSchemes).values.clear(); break;
+    case Kind::kDriverClassMissing: fake_.RemoveKey(kDisplayAdapterClassKey); break;
+    case Kind::kScheme: fake_.SetString(kPowerSchemesKey, L"ActivePowerScheme", Wide(s.text)); break;
+    case Kind::kSchemeMissing: fake_.Key(kPowerSchemesKey).values.clear(); break;
     case Kind::kPower:
       fake_.powerStatusFails = s.text == "fail";
       fake_.acLineStatus = s.text == "ac" ? 1 : s.text == "battery" ? 0 : 255;
@@ -214,7 +211,6 @@ bool Simulation::DeliverNextEvent() {
 }
 
 void Simulation::Deliver(const Statement& s) {
-  inFlight_ = &s;
   inFlightName_ = "line " + std::to_string(s.line) + " " + s.source;
   eventFirstCall_ = fake_.calls.size();
   eventFirstSwitch_ = fake_.submittedModes.size();
@@ -307,7 +303,6 @@ int Simulation::Run() {
   eventFirstCall_ = 0;
   eventFirstSwitch_ = 0;
   exitCode_ = wWinMain(GetModuleHandleW(nullptr), nullptr, const_cast<PWSTR>(L""), SW_SHOWDEFAULT);
-  exited_ = true;
   EndOfEvent();
   if (exitCode_ != 0) {
     ++failures_;

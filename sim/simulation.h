@@ -55,11 +55,9 @@ class Simulation {
   bool adaptersDescribed_ = false;
   int driverCount_ = 0;
   std::vector<std::size_t> attached_;  // adapter indices added by `attach`
-  const Statement* inFlight_ = nullptr;
   std::string inFlightName_;
   std::size_t eventFirstCall_ = 0;
   std::size_t eventFirstSwitch_ = 0;
-  bool exited_ = false;
   int exitCode_ = 0;
   int failures_ = 0;
   std::vector<std::size_t> eventStarts_;

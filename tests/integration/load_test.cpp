@@ -15,14 +15,12 @@
 #include "app/controller_state.h"
 #include "app/resources/resource.h"
 #include "fake/fake_laptop.h"
+#include "fake/registry_paths.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int);
 
 namespace {
 
-const std::wstring kClass =
-    L"SYSTEM\\ControlSet001\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
-const std::wstring kSchemes = L"SYSTEM\\CurrentControlSet\\Control\\Power\\User\\Default\\PowerSchemes";
 
 struct Counts {
   DWORD handles = 0, gdi = 0, user = 0;  // as the platform reports them
@@ -92,9 +90,9 @@ TEST(Load, TenThousandMixedMessagesAreAllAnsweredAndNothingGrows) {
   fake.controllers = {{FakeProperty::Text(L"Intel(R) Iris(R) Xe Graphics"), FakeProperty::Int(144),
                        FakeProperty::Int(47)}};
   fake.SetPanel({48, 60, 144}, 144);
-  fake.SetString(kSchemes, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
-  fake.SetString(kClass + L"\\0000", L"ProviderName", L"Intel Corporation");
-  fake.SetDword(kClass + L"\\0000", L"DCUserPreferencePolicy", 0);
+  fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
+  fake.SetString(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", L"Intel Corporation");
+  fake.SetDword(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", 0);
   // The charger comes and goes, and now and then the panel is set back to
   // 144 Hz, so the decisions and the switch keep running. All of this on the
   // controller's own thread, from inside its calls.

@@ -7,6 +7,7 @@
 #include "app/controller_state.h"
 #include "discovery/driver_policy.h"
 #include "discovery/refresh_range.h"
+#include "fake/registry_paths.h"
 #include "platform/os_calls.h"
 
 namespace {
@@ -27,12 +28,11 @@ TEST(RealWmi, FindsNoMatchingControllerAndLeavesComBalanced) {
   if (SUCCEEDED(again)) CoUninitialize();
 }
 
-const wchar_t kClass[] = L"SYSTEM\\ControlSet001\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
 
 class RealRegistry : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, kClass, 0, nullptr, 0, KEY_ALL_ACCESS,
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDisplayAdapterClassKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                              nullptr, &classKey, nullptr));
   }
   void TearDown() override {

@@ -10,14 +10,12 @@
 #include "discovery/driver_policy.h"
 #include "discovery/refresh_range.h"
 #include "fake/fake_laptop.h"
+#include "fake/registry_paths.h"
 #include "policy/handlings.h"
 #include "policy/restore_decision.h"
 
 namespace {
 
-const std::wstring kClass =
-    L"SYSTEM\\ControlSet001\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
-const std::wstring kSchemes = L"SYSTEM\\CurrentControlSet\\Control\\Power\\User\\Default\\PowerSchemes";
 
 const DWORD kTypes[] = {REG_NONE, REG_SZ,    REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_DWORD_BIG_ENDIAN,
                         REG_LINK, REG_MULTI_SZ, REG_QWORD,  0x12345};
@@ -39,8 +37,8 @@ TEST(BadInput, ProviderNameOfAnyTypeAndSize) {
     for (std::size_t size : kSizes) {
       SCOPED_TRACE("type " + std::to_string(type) + ", " + std::to_string(size) + " bytes");
       FakeLaptop fake{FakeLaptop::kHardware};
-      fake.SetValue(kClass + L"\\0000", L"ProviderName", type, IntelBytes(size));
-      fake.SetDword(kClass + L"\\0000", L"DCUserPreferencePolicy", 0x40);
+      fake.SetValue(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", type, IntelBytes(size));
+      fake.SetDword(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", 0x40);
       const DriverPolicyResult r = ReadDriverPowerPolicy();
       EXPECT_TRUE(fake.openKeys.empty());
       // The text is taken from the bytes returned, so it matches when they
@@ -59,11 +57,11 @@ TEST(BadInput, PolicyValueOfAnyTypeAndSize) {
     for (std::size_t size : kSizes) {
       SCOPED_TRACE("type " + std::to_string(type) + ", " + std::to_string(size) + " bytes");
       FakeLaptop fake{FakeLaptop::kHardware};
-      fake.SetString(kClass + L"\\0000", L"ProviderName", L"Intel");
+      fake.SetString(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", L"Intel");
       std::vector<BYTE> bytes(size, 0);
       if (size > 0) bytes[0] = 0x4f;
       if (size > 1) bytes[1] = 0x01;
-      fake.SetValue(kClass + L"\\0000", L"DCUserPreferencePolicy", type, bytes);
+      fake.SetValue(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", type, bytes);
       const DriverPolicyResult r = ReadDriverPowerPolicy();
       EXPECT_TRUE(fake.openKeys.empty());
       if (size > 4) {
@@ -90,9 +88,9 @@ TEST(BadInput, ActivePowerSchemeOfAnyTypeAndSize) {
       fake.scratchFolder = MakeScratchFolder("bad-scheme");
       fake.SetFile("lasttimeACDC.txt", "1");
       fake.SetFile("lasttimeDCRefresh.txt", "1");
-      fake.SetString(kClass + L"\\0000", L"ProviderName", L"Intel");
-      fake.SetDword(kClass + L"\\0000", L"DCUserPreferencePolicy", 0);
-      fake.SetValue(kSchemes, L"ActivePowerScheme", type, std::vector<BYTE>(size, 'a'));
+      fake.SetString(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", L"Intel");
+      fake.SetDword(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", 0);
+      fake.SetValue(kPowerSchemesKey, L"ActivePowerScheme", type, std::vector<BYTE>(size, 'a'));
       RestoreDcRateIfDue(100);
       EXPECT_EQ("", fake.Leaks());
       EXPECT_EQ(size <= 260 ? 2u : 0u, fake.Count("fopen_s")) << "a scheme over 260 bytes stops the decision";
@@ -111,9 +109,9 @@ TEST(BadInput, AnyThirtyTwoBitRatesPassTheGateWithoutOverflow) {
       fake.scratchFolder = MakeScratchFolder("bad-rates");
       fake.SetFile("lasttimeACDC.txt", "1");
       fake.SetFile("lasttimeDCRefresh.txt", "2");
-      fake.SetString(kSchemes, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
-      fake.SetString(kClass + L"\\0000", L"ProviderName", L"Intel");
-      fake.SetDword(kClass + L"\\0000", L"DCUserPreferencePolicy", 0);
+      fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
+      fake.SetString(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", L"Intel");
+      fake.SetDword(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", 0);
       // WMI hands uint32 properties out as VT_I4.
       fake.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"),
                            FakeProperty::Int(static_cast<std::int32_t>(max)),

@@ -7,11 +7,10 @@
 
 #include "discovery/driver_policy.h"
 #include "fake/fake_laptop.h"
+#include "fake/registry_paths.h"
 
 namespace {
 
-const std::wstring kClass =
-    L"SYSTEM\\ControlSet001\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
 
 std::vector<BYTE> Bytes(const std::wstring& text, bool terminated) {
   std::vector<BYTE> b((text.size() + (terminated ? 1 : 0)) * 2);
@@ -23,8 +22,8 @@ class DriverPolicyTest : public ::testing::Test {
  protected:
   void TearDown() override { EXPECT_TRUE(fake.openKeys.empty()) << "the class key is left open"; }
   void Adapter(const std::wstring& subkey, const std::wstring& provider, std::optional<DWORD> policy) {
-    fake.SetString(kClass + L"\\" + subkey, L"ProviderName", provider);
-    if (policy) fake.SetDword(kClass + L"\\" + subkey, L"DCUserPreferencePolicy", *policy);
+    fake.SetString(kDisplayAdapterClassKey + L"\\" + subkey, L"ProviderName", provider);
+    if (policy) fake.SetDword(kDisplayAdapterClassKey + L"\\" + subkey, L"DCUserPreferencePolicy", *policy);
   }
   FakeLaptop fake{FakeLaptop::kHardware};
 };
@@ -83,14 +82,14 @@ TEST_F(DriverPolicyTest, TheLowerEnumerationIndexWins) {
 }
 
 TEST_F(DriverPolicyTest, FourRawBytesAreALittleEndianNumberAndEightArePassedOver) {
-  fake.SetString(kClass + L"\\0000", L"ProviderName", L"Intel");
-  fake.SetValue(kClass + L"\\0000", L"DCUserPreferencePolicy", REG_QWORD, std::vector<BYTE>(8, 0));
-  fake.SetString(kClass + L"\\0001", L"ProviderName", L"Intel");
-  fake.SetValue(kClass + L"\\0001", L"DCUserPreferencePolicy", REG_BINARY, {0x4f, 0x01, 0, 0});
+  fake.SetString(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", L"Intel");
+  fake.SetValue(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", REG_QWORD, std::vector<BYTE>(8, 0));
+  fake.SetString(kDisplayAdapterClassKey + L"\\0001", L"ProviderName", L"Intel");
+  fake.SetValue(kDisplayAdapterClassKey + L"\\0001", L"DCUserPreferencePolicy", REG_BINARY, {0x4f, 0x01, 0, 0});
   const DriverPolicyResult r = ReadDriverPowerPolicy();
   EXPECT_EQ(0, r.status);
   EXPECT_EQ(0x14fu, r.policy);
-  fake.RemoveKey(kClass + L"\\0001");
+  fake.RemoveKey(kDisplayAdapterClassKey + L"\\0001");
   EXPECT_NE(0, ReadDriverPowerPolicy().status) << "an 8-byte value does not fit";
 }
 
@@ -103,7 +102,7 @@ TEST_F(DriverPolicyTest, AMissingClassKeyIsFileNotFoundWithoutPause) {
 }
 
 TEST_F(DriverPolicyTest, AClassKeyWithoutSubkeys) {
-  fake.Key(kClass);
+  fake.Key(kDisplayAdapterClassKey);
   const DriverPolicyResult r = ReadDriverPowerPolicy();
   EXPECT_NE(0, r.status);
   EXPECT_EQ(0u, fake.Count("Sleep"));
@@ -121,9 +120,9 @@ TEST_F(DriverPolicyTest, OnlyOtherVendorsPauseOncePerSubkey) {
 }
 
 TEST_F(DriverPolicyTest, UnreadableAndProviderlessSubkeysArePassedOver) {
-  fake.Key(kClass + L"\\0000").unreadable = true;
-  fake.SetDword(kClass + L"\\0001", L"DCUserPreferencePolicy", 0x10);  // no provider
-  fake.SetValue(kClass + L"\\0002", L"ProviderName", REG_DWORD, Bytes(L"In", false));
+  fake.Key(kDisplayAdapterClassKey + L"\\0000").unreadable = true;
+  fake.SetDword(kDisplayAdapterClassKey + L"\\0001", L"DCUserPreferencePolicy", 0x10);  // no provider
+  fake.SetValue(kDisplayAdapterClassKey + L"\\0002", L"ProviderName", REG_DWORD, Bytes(L"In", false));
   Adapter(L"0003", L"Intel Corporation", 0);
   const DriverPolicyResult r = ReadDriverPowerPolicy();
   EXPECT_EQ(0, r.status);
@@ -137,7 +136,7 @@ TEST_F(DriverPolicyTest, ReadsWithTheGivenSizesAndFlagsAndClosesAfterReading) {
   ReadDriverPowerPolicy();
   std::vector<std::string> log;
   for (const FakeCall& c : fake.calls) log.push_back(c.name + " " + c.detail);
-  const std::string key = Narrow(Lower(kClass));
+  const std::string key = Narrow(Lower(kDisplayAdapterClassKey));
   const std::vector<std::string> expected = {
       "RegOpenKeyExW " + key + " options=0 access=0x20019",
       "RegEnumKeyExW #0 length=260",
@@ -154,23 +153,23 @@ TEST_F(DriverPolicyTest, AProviderValueFillingTheWholeBufferIsNotReadPastIt) {
   // 2048 bytes of binary data without a terminator: "Intel" and then letters.
   std::wstring text = L"Intel";
   text.resize(1024, L'x');
-  fake.SetValue(kClass + L"\\0000", L"ProviderName", REG_BINARY, Bytes(text, false));
-  fake.SetDword(kClass + L"\\0000", L"DCUserPreferencePolicy", 0x40);
+  fake.SetValue(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", REG_BINARY, Bytes(text, false));
+  fake.SetDword(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", 0x40);
   // The same size of blanks only: trimming stops at the buffer's end.
-  fake.SetValue(kClass + L"\\0001", L"ProviderName", REG_BINARY, Bytes(std::wstring(1024, L' '), false));
+  fake.SetValue(kDisplayAdapterClassKey + L"\\0001", L"ProviderName", REG_BINARY, Bytes(std::wstring(1024, L' '), false));
   const DriverPolicyResult r = ReadDriverPowerPolicy();
   EXPECT_EQ(0, r.status);
   EXPECT_EQ(0x40u, r.policy);
-  fake.RemoveKey(kClass + L"\\0000");
+  fake.RemoveKey(kDisplayAdapterClassKey + L"\\0000");
   EXPECT_NE(0, ReadDriverPowerPolicy().status);
 }
 
 TEST_F(DriverPolicyTest, AShortProviderIsNotCompletedByAnEarlierOnesBytes) {
   // "zzzel" leaves "el" in the buffer's units 3 and 4; "Int" must not pick
   // them up and read as "Intel".
-  fake.SetValue(kClass + L"\\0000", L"ProviderName", REG_BINARY, Bytes(L"zzzel", false));
-  fake.SetValue(kClass + L"\\0001", L"ProviderName", REG_BINARY, Bytes(L"Int", false));
-  fake.SetDword(kClass + L"\\0001", L"DCUserPreferencePolicy", 0x40);
+  fake.SetValue(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", REG_BINARY, Bytes(L"zzzel", false));
+  fake.SetValue(kDisplayAdapterClassKey + L"\\0001", L"ProviderName", REG_BINARY, Bytes(L"Int", false));
+  fake.SetDword(kDisplayAdapterClassKey + L"\\0001", L"DCUserPreferencePolicy", 0x40);
   EXPECT_NE(0, ReadDriverPowerPolicy().status);
 }
 

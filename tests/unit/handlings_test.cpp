@@ -4,6 +4,7 @@
 
 #include "app/controller_state.h"
 #include "fake/fake_laptop.h"
+#include "fake/registry_paths.h"
 #include "policy/handlings.h"
 #include "policy/power_display_events.h"
 #include "policy/rate_gate.h"
@@ -18,9 +19,6 @@ TEST(RateGate, MoreThanThreeApartWithoutOverflow) {
   for (const auto& t : table) EXPECT_EQ(t.real, RatesSpanARealRange(t.ac, t.dc)) << t.ac << " " << t.dc;
 }
 
-const std::wstring kClass =
-    L"SYSTEM\\ControlSet001\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
-const std::wstring kSchemes = L"SYSTEM\\CurrentControlSet\\Control\\Power\\User\\Default\\PowerSchemes";
 
 class HandlingTest : public ::testing::Test {
  protected:
@@ -32,9 +30,9 @@ class HandlingTest : public ::testing::Test {
     controllerState.rawMaxRefreshRate = 60;
     fake.scratchFolder = MakeScratchFolder("handling");
     fake.SetPanel({40, 60}, 60);
-    fake.SetString(kSchemes, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
-    fake.SetString(kClass + L"\\0000", L"ProviderName", L"Intel Corporation");
-    fake.SetDword(kClass + L"\\0000", L"DCUserPreferencePolicy", 0);
+    fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
+    fake.SetString(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", L"Intel Corporation");
+    fake.SetDword(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", 0);
     fake.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"), FakeProperty::Int(60), FakeProperty::Int(40)}};
     fake.SetFile("lasttimeACDC.txt", "1");
     fake.SetFile("lasttimeDCRefresh.txt", "2");

@@ -6,13 +6,11 @@
 
 #include "app/controller_state.h"
 #include "fake/fake_laptop.h"
+#include "fake/registry_paths.h"
 #include "policy/restore_decision.h"
 
 namespace {
 
-const std::wstring kClass =
-    L"SYSTEM\\ControlSet001\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
-const std::wstring kSchemes = L"SYSTEM\\CurrentControlSet\\Control\\Power\\User\\Default\\PowerSchemes";
 const wchar_t kExempt[] = L"6fecc5ae-f350-48a5-b669-b472cb895ccf";
 
 class DecisionTest : public ::testing::Test {
@@ -23,15 +21,15 @@ class DecisionTest : public ::testing::Test {
     controllerState.acRate = 60;
     fake.scratchFolder = MakeScratchFolder("decision");
     fake.SetPanel({40, 60}, 60);
-    fake.SetString(kSchemes, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
+    fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
     Driver(0);
     fake.SetFile("lasttimeACDC.txt", "1");
     fake.SetFile("lasttimeDCRefresh.txt", "2");
   }
   void TearDown() override { EXPECT_EQ("", fake.Leaks()); }
   void Driver(DWORD policy) {
-    fake.SetString(kClass + L"\\0000", L"ProviderName", L"Intel Corporation");
-    fake.SetDword(kClass + L"\\0000", L"DCUserPreferencePolicy", policy);
+    fake.SetString(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", L"Intel Corporation");
+    fake.SetDword(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", policy);
   }
   bool Switched() const { return fake.Count("ChangeDisplaySettingsW") == 1; }
   FakeLaptop fake{FakeLaptop::kHardware};
@@ -111,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DecisionTest, TheExemptSchemeStopsAfterTheDriverScanWithoutTouchingTheFiles) {
-  fake.SetString(kSchemes, L"ActivePowerScheme", kExempt);
+  fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", kExempt);
   std::strcpy(controllerState.acdcMark, "2");
   RestoreDcRateIfDue(100);
   EXPECT_EQ(1u, fake.Count("RegEnumKeyExW")) << "the driver policy is still probed";
@@ -121,7 +119,7 @@ TEST_F(DecisionTest, TheExemptSchemeStopsAfterTheDriverScanWithoutTouchingTheFil
 }
 
 TEST_F(DecisionTest, TheExemptSchemeInCapitalsIsAnotherScheme) {
-  fake.SetString(kSchemes, L"ActivePowerScheme", L"6FECC5AE-F350-48A5-B669-B472CB895CCF");
+  fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"6FECC5AE-F350-48A5-B669-B472CB895CCF");
   RestoreDcRateIfDue(100);
   EXPECT_TRUE(Switched());
 }
@@ -129,13 +127,13 @@ TEST_F(DecisionTest, TheExemptSchemeInCapitalsIsAnotherScheme) {
 TEST_F(DecisionTest, AnUnterminatedExemptSchemeIsStillTheExemptScheme) {
   std::vector<BYTE> bytes(36 * 2);
   std::memcpy(bytes.data(), kExempt, bytes.size());
-  fake.SetValue(kSchemes, L"ActivePowerScheme", REG_SZ, bytes);
+  fake.SetValue(kPowerSchemesKey, L"ActivePowerScheme", REG_SZ, bytes);
   RestoreDcRateIfDue(100);
   EXPECT_FALSE(Switched());
 }
 
 TEST_F(DecisionTest, ASchemeLongerThanTheLimitStopsTheDecision) {
-  fake.SetValue(kSchemes, L"ActivePowerScheme", REG_SZ, std::vector<BYTE>(300, 'a'));
+  fake.SetValue(kPowerSchemesKey, L"ActivePowerScheme", REG_SZ, std::vector<BYTE>(300, 'a'));
   RestoreDcRateIfDue(100);
   EXPECT_EQ(1u, fake.Count("RegOpenKeyExW")) << "stops before the driver probe";
   EXPECT_EQ(1u, fake.Count("RegCloseKey"));
@@ -143,19 +141,19 @@ TEST_F(DecisionTest, ASchemeLongerThanTheLimitStopsTheDecision) {
 }
 
 TEST_F(DecisionTest, AMissingSchemeStopsBeforeTheDriverProbe) {
-  fake.Key(kSchemes).values.clear();
+  fake.Key(kPowerSchemesKey).values.clear();
   RestoreDcRateIfDue(100);
   EXPECT_EQ((std::vector<std::string>{"RegOpenKeyExW", "RegQueryValueExW", "RegCloseKey"}), fake.Names());
 }
 
 TEST_F(DecisionTest, AMissingSchemeKeyClosesNothing) {
-  fake.RemoveKey(kSchemes);
+  fake.RemoveKey(kPowerSchemesKey);
   RestoreDcRateIfDue(100);
   EXPECT_EQ((std::vector<std::string>{"RegOpenKeyExW"}), fake.Names());
 }
 
 TEST_F(DecisionTest, NoDriverPolicyClosesTheSchemeKeyAndStops) {
-  fake.RemoveKey(kClass);
+  fake.RemoveKey(kDisplayAdapterClassKey);
   RestoreDcRateIfDue(100);
   EXPECT_EQ(1u, fake.Count("RegCloseKey"));
   EXPECT_EQ(0u, fake.Count("Sleep"));
