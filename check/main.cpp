@@ -1,15 +1,21 @@
 // lumarest-check: a read-only diagnostic that explains, condition by
 // condition, what the controller would do on this machine.
 //   lumarest-check [--json] [--lang en|zh-TW] [--help]
+// Exit code 0 when the machine qualifies, 1 when a condition fails, 2 on a
+// usage error or when memory runs out.
 #include <windows.h>
 
-#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "check/check_tool.h"
+#include "check/console_output.h"
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 2 && lstrcmpW(argv[1], L"--help") == 0) {
-    std::fputs("usage: lumarest-check [--json] [--lang en|zh-TW]\n", stdout);
-    return 0;
-  }
-  std::fputs("lumarest-check: the examination is not built yet\n", stderr);
-  return 2;
+  // Like the controller: nothing is ever loaded from the program's folder.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  std::vector<std::wstring> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  ConsoleOutput out;
+  return RunCheckTool(arguments, GetUserDefaultUILanguage(), out);
 }

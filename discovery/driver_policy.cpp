@@ -6,7 +6,10 @@
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
+#include <new>
+#include <optional>
 
+#include "platform/hresult_error.h"
 #include "platform/os_calls.h"
 
 namespace {
@@ -18,14 +21,22 @@ const wchar_t kDisplayAdapterClass[] =
 constexpr DWORD kNameUnits = 260;       // 259 characters and the terminator
 constexpr DWORD kProviderBytes = 2048;  // 1024 UTF-16 units
 
+// The value may be of any type and need not hold a terminator: the text
+// ends at the first NUL within the bytes the registry returned, never past them.
+std::size_t ProviderLength(const wchar_t* text, DWORD bytesReturned) {
+  const DWORD bytes = bytesReturned < kProviderBytes ? bytesReturned : kProviderBytes;
+  return wcsnlen(text, bytes / sizeof(wchar_t));
+}
+
+std::wstring ProviderText(const wchar_t* text, DWORD bytesReturned) {
+  return std::wstring(text, ProviderLength(text, bytesReturned));
+}
+
 // The provider text matches when, after white space is trimmed from both
 // ends and the rest cut to five characters, it equals "Intel" ignoring the
-// case of A to Z. The value may be of any type and need not hold a
-// terminator, so the text ends at the first NUL within the bytes the
-// registry returned, never past them.
+// case of A to Z.
 bool IsIntelProvider(const wchar_t* text, DWORD bytesReturned) {
-  const DWORD bytes = bytesReturned < kProviderBytes ? bytesReturned : kProviderBytes;
-  std::size_t end = wcsnlen(text, bytes / sizeof(wchar_t));
+  std::size_t end = ProviderLength(text, bytesReturned);
   std::size_t begin = 0;
   while (begin < end && iswspace(text[begin])) ++begin;
   while (end > begin && iswspace(text[end - 1])) --end;
@@ -38,11 +49,17 @@ bool IsIntelProvider(const wchar_t* text, DWORD bytesReturned) {
 
 }  // namespace
 
-DriverPolicyResult ReadDriverPowerPolicy() {
+DriverPolicyResult ReadDriverPowerPolicy() { return ReadDriverPowerPolicy(nullptr); }
+
+DriverPolicyResult ReadDriverPowerPolicy(std::vector<DriverKeySeen>* seen) {
   HKEY classKey = nullptr;
   const LSTATUS opened = os.RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDisplayAdapterClass, 0, KEY_READ, &classKey);
   if (opened != ERROR_SUCCESS) return {static_cast<std::int32_t>(opened), 0};
 
+  // For the diagnostic the scan lists every subkey; the result is still the
+  // first match, where the controller's own scan ends.
+  std::optional<DriverPolicyResult> found;
+  bool outOfMemory = false;
   wchar_t subkey[kNameUnits];
   wchar_t provider[kProviderBytes / sizeof(wchar_t)] = {};
   for (DWORD index = 0;; ++index) {
@@ -54,15 +71,33 @@ DriverPolicyResult ReadDriverPowerPolicy() {
 
     DWORD type = 0;
     DWORD providerSize = kProviderBytes;
-    if (os.RegGetValueW(classKey, subkey, L"ProviderName", RRF_RT_ANY, &type, provider, &providerSize) ==
-            ERROR_SUCCESS &&
-        IsIntelProvider(provider, providerSize)) {
+    const LSTATUS providerRead =
+        os.RegGetValueW(classKey, subkey, L"ProviderName", RRF_RT_ANY, &type, provider, &providerSize);
+    const bool intel = providerRead == ERROR_SUCCESS && IsIntelProvider(provider, providerSize);
+    DriverKeySeen* shown = nullptr;
+    if (seen != nullptr) {
+      try {
+        seen->push_back({subkey, providerRead, {}, intel, ERROR_FILE_NOT_FOUND, 0, false});
+        shown = &seen->back();
+        if (providerRead == ERROR_SUCCESS) shown->provider = ProviderText(provider, providerSize);
+      } catch (const std::bad_alloc&) {
+        outOfMemory = true;  // raised once the key is closed
+        break;
+      }
+    }
+    if (intel) {
       DWORD policy = 0;
       DWORD policySize = sizeof policy;
-      if (os.RegGetValueW(classKey, subkey, L"DCUserPreferencePolicy", RRF_RT_ANY, &type, &policy,
-                          &policySize) == ERROR_SUCCESS) {
-        os.RegCloseKey(classKey);
-        return {0, policy};
+      const LSTATUS policyRead = os.RegGetValueW(classKey, subkey, L"DCUserPreferencePolicy", RRF_RT_ANY,
+                                                 &type, &policy, &policySize);
+      if (shown != nullptr) {
+        shown->policyStatus = policyRead;
+        shown->policy = policyRead == ERROR_SUCCESS ? policy : 0;
+      }
+      if (policyRead == ERROR_SUCCESS && !found) {
+        found = DriverPolicyResult{0, policy};
+        if (shown != nullptr) shown->used = true;
+        if (seen == nullptr) break;
       }
     }
 
@@ -72,5 +107,6 @@ DriverPolicyResult ReadDriverPowerPolicy() {
   }
 
   os.RegCloseKey(classKey);
-  return {ERROR_NO_MORE_ITEMS, 0};
+  if (outOfMemory) RaiseHresult(E_OUTOFMEMORY);
+  return found ? *found : DriverPolicyResult{ERROR_NO_MORE_ITEMS, 0};
 }

@@ -9,6 +9,8 @@
 
 #include <wbemidl.h>
 
+#include <new>
+
 #include "app/controller_state.h"
 #include "discovery/vendor_test.h"
 #include "platform/hresult_error.h"
@@ -64,7 +66,9 @@ std::int32_t SnapToNominalRate(std::uint32_t rate) {
   return static_cast<std::int32_t>(rate);
 }
 
-void DiscoverRefreshRange() {
+void DiscoverRefreshRange() { DiscoverRefreshRange(nullptr); }
+
+HRESULT DiscoverRefreshRange(std::vector<VideoControllerSeen>* seen) {
   const bool entered = SUCCEEDED(os.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   // Once per process is all COM accepts; later runs get RPC_E_TOO_LATE and
   // go on with the security set by the first.
@@ -76,7 +80,7 @@ void DiscoverRefreshRange() {
                                    reinterpret_cast<void**>(&locator));
   if (FAILED(hr) || locator == nullptr) {
     LeaveCom(entered);
-    return;
+    return FAILED(hr) ? hr : E_POINTER;
   }
 
   BSTR namespacePath = os.SysAllocString(L"ROOT\\CIMV2");
@@ -91,7 +95,7 @@ void DiscoverRefreshRange() {
   if (FAILED(hr) || services == nullptr) {
     locator->Release();
     LeaveCom(entered);
-    return;
+    return FAILED(hr) ? hr : E_POINTER;
   }
 
   os.CoSetProxyBlanket(services, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
@@ -115,9 +119,15 @@ void DiscoverRefreshRange() {
     services->Release();
     locator->Release();
     LeaveCom(entered);
-    return;
+    return FAILED(hr) ? hr : E_POINTER;
   }
 
+  // For the diagnostic the walk reads every controller in full and goes past
+  // the point where the controller's own walk ends (`ended`); what is kept
+  // stops changing there all the same.
+  bool ended = false;
+  bool outOfMemory = false;
+  std::size_t kept = 0;  // 1 + index in `seen` of the controller whose rates were kept last
   VARIANT name, maxRefreshRate, minRefreshRate;
   os.VariantInit(&name);
   os.VariantInit(&maxRefreshRate);
@@ -129,21 +139,42 @@ void DiscoverRefreshRange() {
     if (returned == 0 || controller == nullptr) break;
 
     controller->Get(L"Name", 0, &name, nullptr, nullptr);
-    if (IsIntelController(name)) {
+    const bool intel = IsIntelController(name);
+    if (intel || seen != nullptr) {
       controller->Get(L"MaxRefreshRate", 0, &maxRefreshRate, nullptr, nullptr);
-      controllerState.rawMaxRefreshRate = RateOf(maxRefreshRate);
       controller->Get(L"MinRefreshRate", 0, &minRefreshRate, nullptr, nullptr);
+    }
+    if (intel && !ended) {
+      controllerState.rawMaxRefreshRate = RateOf(maxRefreshRate);
       controllerState.rawMinRefreshRate = RateOf(minRefreshRate);
       controllerState.dcRate = SnapToNominalRate(controllerState.rawMinRefreshRate);
       controllerState.acRate = SnapToNominalRate(controllerState.rawMaxRefreshRate);
+      if (seen != nullptr) kept = seen->size() + 1;
+    }
+    if (seen != nullptr && !outOfMemory) {
+      try {
+        VideoControllerSeen entry;
+        entry.nameIsText = name.vt == VT_BSTR;
+        if (entry.nameIsText && name.bstrVal != nullptr) entry.name.assign(name.bstrVal, SysStringLen(name.bstrVal));
+        entry.intel = intel;
+        entry.rawMax = RateOf(maxRefreshRate);
+        entry.rawMin = RateOf(minRefreshRate);
+        seen->push_back(std::move(entry));
+      } catch (const std::bad_alloc&) {
+        outOfMemory = true;  // raised once everything is given back
+      }
     }
     os.VariantClear(&maxRefreshRate);
     os.VariantClear(&minRefreshRate);
     os.VariantClear(&name);
     controller->Release();
+    if (outOfMemory) break;
 
     // The stored range counts, earlier runs' included.
-    if (controllerState.rawMaxRefreshRate != 0 && controllerState.rawMinRefreshRate != 0) break;
+    if (!ended && controllerState.rawMaxRefreshRate != 0 && controllerState.rawMinRefreshRate != 0) {
+      ended = true;
+      if (seen == nullptr) break;
+    }
     os.Sleep(10);
   }
 
@@ -151,4 +182,7 @@ void DiscoverRefreshRange() {
   services->Release();
   locator->Release();
   LeaveCom(entered);
+  if (outOfMemory) RaiseHresult(E_OUTOFMEMORY);
+  if (kept != 0) (*seen)[kept - 1].matched = true;
+  return S_OK;
 }

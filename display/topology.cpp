@@ -2,7 +2,6 @@
 // system's display-device enumeration afresh on every call.
 #include "display/topology.h"
 
-#include <cstdint>
 #include <cwchar>
 #include <iterator>
 
@@ -10,15 +9,11 @@
 #include "display/adapter.h"
 #include "platform/os_calls.h"
 
-namespace {
+bool IsActiveMonitor(DWORD stateFlags) { return stateFlags == (DISPLAY_DEVICE_ACTIVE | DISPLAY_DEVICE_ATTACHED); }
 
-// Active and attached, and no other bit: a monitor that is mirrored, removable
-// or anything else does not count.
-constexpr DWORD kActiveMonitor = DISPLAY_DEVICE_ACTIVE | DISPLAY_DEVICE_ATTACHED;
+bool ProbeExternalDisplay() { return ProbeExternalDisplay(nullptr); }
 
-}  // namespace
-
-bool ProbeExternalDisplay() {
+bool ProbeExternalDisplay(std::vector<AdapterSeen>* seen) {
   std::int32_t intelMonitors = 0;
   std::int32_t otherMonitors = 0;
 
@@ -29,18 +24,28 @@ bool ProbeExternalDisplay() {
 
   do {
     TerminateDeviceTexts(&adapter);
-    const bool intel =
-        BeginsWithIntel(adapter.DeviceString, wcsnlen(adapter.DeviceString, std::size(adapter.DeviceString)));
+    const std::size_t length = wcsnlen(adapter.DeviceString, std::size(adapter.DeviceString));
+    const bool intel = BeginsWithIntel(adapter.DeviceString, length);
+    AdapterSeen* counted = nullptr;
+    if (seen != nullptr) {
+      seen->push_back({std::wstring(adapter.DeviceString, length), intel, {}, 0});
+      counted = &seen->back();
+    }
 
     DISPLAY_DEVICEW monitor = {};
     monitor.cb = sizeof monitor;
     for (DWORD monitorIndex = 0; os.EnumDisplayDevicesW(adapter.DeviceName, monitorIndex, &monitor, 0);
          ++monitorIndex) {
-      if (monitor.StateFlags == kActiveMonitor) {
+      const bool active = IsActiveMonitor(monitor.StateFlags);
+      if (active) {
         if (intel)
           ++intelMonitors;
         else
           ++otherMonitors;
+      }
+      if (counted != nullptr) {
+        counted->monitorFlags.push_back(monitor.StateFlags);
+        if (active) ++counted->activeMonitors;
       }
       // Paced, so the enumeration does not hammer a display driver that is
       // still settling after a topology change.
@@ -62,5 +67,5 @@ bool IsPrimaryPanelActive() {
   DISPLAY_DEVICEW monitor = {};
   monitor.cb = sizeof monitor;
   os.EnumDisplayDevicesW(adapter.DeviceName, 0, &monitor, 0);
-  return monitor.StateFlags == kActiveMonitor;
+  return IsActiveMonitor(monitor.StateFlags);
 }

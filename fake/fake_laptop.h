@@ -176,6 +176,7 @@ class FakeLaptop {
   std::optional<DWORD> lastErrorOverride;
   DWORD lastError = 0;
   std::function<void()> duringDialog;  // runs while the fake About box is open
+  std::vector<std::pair<std::wstring, std::wstring>> topLevelWindows;  // class, title: FindWindowW
 
  private:
   OsCalls saved_;

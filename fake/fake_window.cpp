@@ -167,6 +167,17 @@ void WINAPI FakePostQuitMessage(int code) {
   fake.queue.push_back(quit);
 }
 
+// Top-level windows of other processes in this session, by class and title.
+HWND WINAPI FakeFindWindowW(LPCWSTR className, LPCWSTR title) {
+  FakeLaptop& fake = F();
+  const std::wstring c = className ? className : L"";
+  const std::wstring t = title ? title : L"";
+  fake.Log("FindWindowW", Narrow(c) + "|" + Narrow(t));
+  for (const auto& window : fake.topLevelWindows)
+    if (window.first == c && window.second == t) return reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1100));
+  return nullptr;
+}
+
 }  // namespace
 
 void FakeLaptop::InstallWindowSystem() {
@@ -191,4 +202,5 @@ void FakeLaptop::InstallWindowSystem() {
   os.EndDialog = FakeEndDialog;
   os.DestroyWindow = FakeDestroyWindow;
   os.PostQuitMessage = FakePostQuitMessage;
+  os.FindWindowW = FakeFindWindowW;
 }

@@ -82,6 +82,7 @@ const OsCalls realOs = {
     ::EndDialog,
     ::DestroyWindow,
     ::PostQuitMessage,
+    ::FindWindowW,
 
     RegisterSessionNotification,
     UnRegisterSessionNotification,

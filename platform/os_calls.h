@@ -57,6 +57,7 @@ struct OsCalls {
   decltype(&::EndDialog) EndDialog;
   decltype(&::DestroyWindow) DestroyWindow;
   decltype(&::PostQuitMessage) PostQuitMessage;
+  decltype(&::FindWindowW) FindWindowW;  // the diagnostic's look for a running controller
 
   // Session notifications (wtsapi32, resolved from System32 at first use).
   decltype(&::WTSRegisterSessionNotification) WTSRegisterSessionNotification;

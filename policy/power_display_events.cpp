@@ -6,8 +6,8 @@
 #include "discovery/refresh_range.h"
 #include "display/adapter.h"
 #include "display/topology.h"
-#include "platform/os_calls.h"
 #include "policy/handlings.h"
+#include "policy/power_source.h"
 #include "policy/rate_gate.h"
 #include "policy/restore_decision.h"
 #include "policy/state_files.h"
@@ -25,18 +25,18 @@ LRESULT OnPowerStatusChange() {
   const bool external = RefreshRangeIfExternalGone();
   if (!PassesRateGateAndPanelTest()) return 0;
 
-  SYSTEM_POWER_STATUS power = {};
-  if (!os.GetSystemPowerStatus(&power)) return 0;
+  const PowerSource source = ReadPowerSource();
+  if (source == PowerSource::kUnknown) return 0;
 
-  if (power.ACLineStatus == 1) {
+  if (source == PowerSource::kMains) {
     // While a session is locked the source is not recorded; the unlock does it.
     if (controllerState.sessionLocked) return 0;
     WriteAcMarks();
     return 0;
   }
 
-  // Any other reading, "unknown" included, is battery. The decision runs even
-  // while locked: the panel is the machine's, not the session's.
+  // Battery (an unknown line status included). The decision runs even while
+  // locked: the panel is the machine's, not the session's.
   if (!external) RestoreDcRateIfDue(100);
   if (controllerState.sessionLocked) return 0;
   WriteStateMark(StateFile::kAcdc, "2", 10);
@@ -51,9 +51,8 @@ LRESULT OnDisplayChange() {
 
   if (!PassesRateGateAndPanelTest()) return 0;
 
-  SYSTEM_POWER_STATUS power = {};
-  if (!os.GetSystemPowerStatus(&power)) return 0;
-  if (power.ACLineStatus == 1) return 0;
+  const PowerSource source = ReadPowerSource();
+  if (source != PowerSource::kBattery) return 0;
   if (external) return 0;
 
   // This is how a rate picked by hand on battery (or set by the controller

@@ -2,9 +2,9 @@
 // recording the source while a session is locked, and the catch-up on log-on
 // and unlock. Every session's events count alike.
 #include "app/controller_state.h"
-#include "platform/os_calls.h"
 #include "policy/handlings.h"
 #include "policy/power_display_events.h"
+#include "policy/power_source.h"
 #include "policy/rate_gate.h"
 #include "policy/restore_decision.h"
 #include "policy/state_files.h"
@@ -15,9 +15,9 @@ void CatchUpWithPowerSource() {
   const bool external = RefreshRangeIfExternalGone();
   if (!PassesRateGateAndPanelTest()) return;
 
-  SYSTEM_POWER_STATUS power = {};
-  if (!os.GetSystemPowerStatus(&power)) return;
-  if (power.ACLineStatus == 1) {
+  const PowerSource source = ReadPowerSource();
+  if (source == PowerSource::kUnknown) return;
+  if (source == PowerSource::kMains) {
     WriteStateMark(StateFile::kAcdc, "1", 10);
     return;
   }

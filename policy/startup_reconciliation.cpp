@@ -9,6 +9,7 @@
 #include "display/topology.h"
 #include "platform/os_calls.h"
 #include "policy/handlings.h"
+#include "policy/power_source.h"
 #include "policy/rate_gate.h"
 #include "policy/restore_decision.h"
 #include "policy/state_files.h"
@@ -30,9 +31,9 @@ void ReconcileAtStartup() {
   if (!PassesRateGateAndPanelTest()) return;
 
   // Without a power reading there is nothing to record or decide.
-  SYSTEM_POWER_STATUS power = {};
-  if (!os.GetSystemPowerStatus(&power)) return;
-  if (power.ACLineStatus == 1) {
+  const PowerSource source = ReadPowerSource();
+  if (source == PowerSource::kUnknown) return;
+  if (source == PowerSource::kMains) {
     WriteStateMark(StateFile::kAcdc, "1", 100);
     return;
   }

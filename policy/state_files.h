@@ -22,6 +22,12 @@ void WriteStateMark(StateFile file, const char* mark, DWORD pauseMs);
 // On a power-status change to mains: "1" into both files.
 void WriteAcMarks();
 
+// For the diagnostic, which must change nothing: whether the file exists, and
+// whether this user may open it for writing. The open asks for reading and
+// writing of an existing file ("r+"): it never creates, empties or writes it.
+bool StateFileExists(StateFile file);
+bool StateFileOpensForWriting(StateFile file);
+
 // Reads both files' first tokens into acdcMark and dcRefreshMark; true when
 // both files were opened and read.
 bool ReadStateMarks();

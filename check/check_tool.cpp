@@ -1,0 +1,105 @@
+// RunCheckTool: reads the command line, examines the machine, prints the
+// answer and says with the exit code whether the machine qualifies.
+#include "check/check_tool.h"
+
+#include <cstdio>
+#include <new>
+
+#include "check/examination.h"
+#include "check/report.h"
+#include "check/texts.h"
+#include "platform/hresult_error.h"
+
+namespace {
+
+struct Options {
+  bool json = false;
+  bool help = false;
+  bool languageGiven = false;
+  Language language = Language::kEnglish;
+};
+
+bool SameIgnoringCase(const std::wstring& a, const wchar_t* b) {
+  std::size_t i = 0;
+  for (; i < a.size() && b[i] != 0; ++i) {
+    wchar_t x = a[i], y = b[i];
+    if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
+    if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
+    if (x != y) return false;
+  }
+  return i == a.size() && b[i] == 0;
+}
+
+// Reads the arguments; on a mistake returns false with the one-line message.
+bool Parse(const std::vector<std::wstring>& arguments, Options* o, std::wstring* error) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::wstring& a = arguments[i];
+    if (a == L"--json") {
+      o->json = true;
+    } else if (a == L"--help" || a == L"-h" || a == L"/?") {
+      o->help = true;
+    } else if (a == L"--lang" || a.rfind(L"--lang=", 0) == 0) {
+      std::wstring value;
+      if (a == L"--lang") {
+        if (i + 1 == arguments.size()) {
+          *error = Say(Text::kLanguageMissing, o->language);
+          return false;
+        }
+        value = arguments[++i];
+      } else {
+        value = a.substr(7);
+      }
+      if (SameIgnoringCase(value, L"en")) {
+        o->language = Language::kEnglish;
+      } else if (SameIgnoringCase(value, L"zh-TW")) {
+        o->language = Language::kTraditionalChinese;
+      } else {
+        *error = Say(Text::kUnknownLanguage, o->language, {value});
+        return false;
+      }
+      o->languageGiven = true;
+    } else {
+      *error = Say(Text::kUnknownArgument, o->language, {a});
+      return false;
+    }
+  }
+  return true;
+}
+
+std::wstring HexCode(HRESULT code) {
+  wchar_t text[16];
+  std::swprintf(text, 16, L"%08lx", static_cast<unsigned long>(code));
+  return text;
+}
+
+}  // namespace
+
+int RunCheckTool(const std::vector<std::wstring>& arguments, LANGID uiLanguage, ToolOutput& out) {
+  Options options;
+  options.language = LanguageForUi(uiLanguage);
+  std::wstring error;
+  if (!Parse(arguments, &options, &error)) {
+    out.Error(error + L"\n" + Say(Text::kUsage, options.language));
+    return kUsageOrNoMemory;
+  }
+  if (options.help) {
+    out.Text(Say(Text::kUsage, options.language));
+    return kQualifies;
+  }
+
+  // The JSON is for machines: English details unless a language is asked for.
+  const Language language = options.json && !options.languageGiven ? Language::kEnglish : options.language;
+  try {
+    const Examination e = ExamineMachine();
+    if (options.json)
+      out.Bytes(FormatJson(e, language));
+    else
+      out.Text(FormatReport(e, language));
+    return e.Qualifies() ? kQualifies : kConditionFails;
+  } catch (const HresultError& failure) {
+    out.Error(Say(Text::kOutOfMemory, language, {HexCode(failure.code)}) + L"\n");
+  } catch (const std::bad_alloc&) {
+    out.Error(Say(Text::kOutOfMemory, language, {HexCode(E_OUTOFMEMORY)}) + L"\n");
+  }
+  return kUsageOrNoMemory;
+}

@@ -1,0 +1,32 @@
+// What the report and the JSON say about an examination: each condition's
+// findings, the facts around them and the one-sentence verdict, in either
+// language.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "check/examination.h"
+#include "check/texts.h"
+
+struct ConditionDetail {
+  std::wstring summary;             // one line: what was found
+  std::vector<std::wstring> lines;  // what it was found in: controllers, adapters, keys, files
+  std::wstring hint;                // for a condition that fails: what the person can do
+};
+
+ConditionDetail DescribeCondition(const Examination& e, Condition condition, Language language);
+
+// The whole detail on one line, as the JSON carries it.
+std::wstring DetailOnOneLine(const ConditionDetail& detail);
+
+std::wstring DescribePower(const Examination& e, Language language);
+std::wstring DescribeCurrentRate(const Examination& e, Language language);
+std::wstring DescribeMarks(const Examination& e, Language language);
+std::wstring DescribeController(const Examination& e, Language language);
+std::wstring DescribeAutostart(const Examination& e, Language language);
+
+// What the controller would do, in one sentence, and for a switch that is
+// not due, what the person can do (empty otherwise).
+std::wstring Verdict(const Examination& e, Language language);
+std::wstring VerdictHint(const Examination& e, Language language);

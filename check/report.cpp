@@ -1,0 +1,100 @@
+// FormatReport and FormatJson.
+#include "check/report.h"
+
+#include "app/resources/version.h"
+#include "check/describe.h"
+#include "check/text_encoding.h"
+
+namespace {
+
+// Columns a console gives the text: the CJK ideographs, kana, hangul and
+// full-width forms take two.
+std::size_t Columns(const std::wstring& text) {
+  std::size_t columns = 0;
+  for (wchar_t c : text) {
+    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+                      (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                      (c >= 0xFFE0 && c <= 0xFFE6);
+    columns += wide ? 2 : 1;
+  }
+  return columns;
+}
+
+std::wstring Padded(std::wstring text, std::size_t width) {
+  const std::size_t columns = Columns(text);
+  if (columns < width) text.append(width - columns, L' ');
+  return text;
+}
+
+std::wstring Wide(const char* ascii) {
+  std::wstring out;
+  for (; *ascii; ++ascii) out += static_cast<wchar_t>(*ascii);
+  return out;
+}
+
+std::string Bool(bool value) { return value ? "true" : "false"; }
+
+std::string MarkJson(const char (&mark)[2], bool read) {
+  if (!read || (mark[0] != '1' && mark[0] != '2')) return "null";
+  return std::string("\"") + mark[0] + "\"";
+}
+
+const char* PowerJson(PowerSource power) {
+  switch (power) {
+    case PowerSource::kMains: return "\"ac\"";
+    case PowerSource::kBattery: return "\"battery\"";
+    case PowerSource::kUnknown: break;
+  }
+  return "\"unknown\"";
+}
+
+}  // namespace
+
+std::wstring FormatReport(const Examination& e, Language l) {
+  std::wstring out = Say(Text::kTitle, l, {Wide(LUMAREST_VERSION_TEXT)}) + L"\n\n";
+  for (Condition c : kConditions) {
+    const bool holds = e.Holds(c);
+    const ConditionDetail d = DescribeCondition(e, c, l);
+    out += std::wstring(Say(holds ? Text::kPass : Text::kFail, l)) + L" " +
+           Padded(Wide(ConditionName(c)), 21) + d.summary + L"\n";
+    for (const std::wstring& line : d.lines) out += L"         " + line + L"\n";
+    if (!holds) out += L"         " + Say(Text::kWhatToDo, l, {d.hint}) + L"\n";
+  }
+  out += L"\n";
+  const std::pair<Text, std::wstring> facts[] = {
+      {Text::kPowerLabel, DescribePower(e, l)},           {Text::kRateLabel, DescribeCurrentRate(e, l)},
+      {Text::kMarksLabel, DescribeMarks(e, l)},           {Text::kControllerLabel, DescribeController(e, l)},
+      {Text::kAutostartLabel, DescribeAutostart(e, l)}};
+  for (const auto& [label, value] : facts) out += Padded(Say(label, l), 14) + L"  " + value + L"\n";
+  out += L"\n" + std::wstring(Say(Text::kVerdictLabel, l)) +
+         (l == Language::kTraditionalChinese ? L"：" : L": ") + Verdict(e, l) + L"\n";
+  const std::wstring hint = VerdictHint(e, l);
+  if (!hint.empty()) out += Say(Text::kWhatToDo, l, {hint}) + L"\n";
+  return out;
+}
+
+std::string FormatJson(const Examination& e, Language l) {
+  std::string out = "{\n";
+  out += "  \"qualifies\": " + Bool(e.Qualifies()) + ",\n";
+  out += "  \"conditions\": [\n";
+  bool first = true;
+  for (Condition c : kConditions) {
+    if (!first) out += ",\n";
+    first = false;
+    out += std::string("    {\"name\": \"") + ConditionName(c) + "\", \"ok\": " + Bool(e.Holds(c)) +
+           ", \"detail\": " + JsonString(DetailOnOneLine(DescribeCondition(e, c, l))) + "}";
+  }
+  out += "\n  ],\n";
+  out += std::string("  \"power\": ") + PowerJson(e.power) + ",\n";
+  out += "  \"rates\": {\"dc\": " + std::to_string(e.dcRate) + ", \"ac\": " + std::to_string(e.acRate) +
+         ", \"current\": " + (e.currentRate ? std::to_string(*e.currentRate) : std::string("null")) + "},\n";
+  out += "  \"marks\": {\"lasttimeACDC\": " + MarkJson(e.acdcMark, e.marksRead) +
+         ", \"lasttimeDCRefresh\": " + MarkJson(e.dcRefreshMark, e.marksRead) + "},\n";
+  out += "  \"due\": " + Bool(e.due) + ",\n";
+  out += "  \"controller_running\": " + Bool(e.controllerRunning) + ",\n";
+  out += "  \"autostart\": " + Bool(e.autostart) + ",\n";
+  out += "  \"verdict\": " + JsonString(Verdict(e, l)) + ",\n";
+  out += std::string("  \"version\": \"") + LUMAREST_VERSION_TEXT + "\"\n";
+  out += "}\n";
+  return out;
+}

@@ -1,0 +1,16 @@
+// The two forms of lumarest-check's answer: a report for a person and one
+// JSON object for fleet tools.
+#pragma once
+
+#include <string>
+
+#include "check/examination.h"
+#include "check/texts.h"
+
+// One line per condition with a mark for pass or fail and what was found,
+// the places it was found in, for a failure what can be done; then the
+// facts around the conditions, and the verdict last.
+std::wstring FormatReport(const Examination& e, Language language);
+
+// Keys in English whatever the language; the details in `language`.
+std::string FormatJson(const Examination& e, Language language);
