@@ -2,6 +2,8 @@
 // as a whole before anything runs so that a bad line is reported up front.
 #include "sim/scenario.h"
 
+#include "check/examination.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <sstream>
@@ -266,6 +268,7 @@ Statement Read(const std::vector<Word>& w) {
   if (verb == "plug") return simple(Kind::kPlug, "plug");
   if (verb == "display-change") return simple(Kind::kDisplayChange, "display-change");
   if (verb == "detach") return simple(Kind::kDetach, "detach");
+  if (verb == "check") return simple(Kind::kCheck, "check");
   if (verb == "exit") return simple(Kind::kExit, "exit");
   if (verb == "lock" || verb == "unlock" || verb == "logon") {
     Count(w, 1, 1, verb.c_str());
@@ -286,7 +289,7 @@ Statement Read(const std::vector<Word>& w) {
     return s;
   }
   if (verb == "expect") {
-    if (w.size() < 2) Fail("usage: expect rate|switches|file|waited|rates ...");
+    if (w.size() < 2) Fail("usage: expect rate|switches|file|waited|rates|qualifies|failing|due ...");
     const std::string& what = w[1].text;
     if (what == "rate" || what == "switches" || what == "waited") {
       Count(w, 3, 3, ("expect " + what + " N").c_str());
@@ -304,6 +307,27 @@ Statement Read(const std::vector<Word>& w) {
         const std::uint64_t n = Number(negative ? t.substr(1) : t, "rate");
         if (n > (negative ? 0x80000000ull : 0x7FFFFFFFull)) Fail("rate '" + t + "' does not fit 32 bits");
         s.numbers.push_back(negative ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(n)) : n);
+      }
+      return s;
+    }
+    if (what == "qualifies" || what == "due") {
+      const std::string usage = "expect " + what + " yes|no";
+      Count(w, 3, 3, usage.c_str());
+      if (w[2].text != "yes" && w[2].text != "no") Fail("usage: " + usage);
+      s.kind = what == "qualifies" ? Kind::kExpectQualifies : Kind::kExpectDue;
+      s.numbers.push_back(w[2].text == "yes" ? 1 : 0);
+      return s;
+    }
+    if (what == "failing") {
+      if (w.size() < 3) Fail("usage: expect failing NAME... | none");
+      s.kind = Kind::kExpectFailing;
+      if (w.size() == 3 && w[2].text == "none") return s;
+      for (std::size_t i = 2; i < w.size(); ++i) {
+        bool known = false;
+        for (Condition c : kConditions) known = known || w[i].text == ConditionName(c);
+        if (!known) Fail("'" + w[i].text + "' is no condition (rate_range, panel_active, no_external_display, "
+                         "power_scheme, driver_policy, state_files)");
+        s.names.push_back(w[i].text);
       }
       return s;
     }
@@ -331,7 +355,7 @@ bool ParseScenario(const std::string& text, std::vector<Statement>* statements, 
   std::stringstream in(text);
   std::string line;
   int number = 0;
-  bool started = false, exited = false;
+  bool started = false, exited = false, checked = false;
   int attached = 0;
   int adapters = 0;
   try {
@@ -357,6 +381,10 @@ bool ParseScenario(const std::string& text, std::vector<Statement>* statements, 
         if (s.kind == Kind::kStart) attached = adapters > 1 ? adapters - 1 : 0;
         if (s.kind == Kind::kAttach) ++attached;
         if (s.kind == Kind::kDetach && attached-- == 0) Fail("detach with no attached display");
+        if ((s.kind == Kind::kExpectQualifies || s.kind == Kind::kExpectFailing || s.kind == Kind::kExpectDue) &&
+            !checked)
+          Fail("'expect " + words[1].text + "' looks at a check, and none came before it");
+        if (s.kind == Kind::kCheck) checked = true;
         if (s.kind == Kind::kStart) started = true;
         if (s.kind == Kind::kExit) exited = true;
         statements->push_back(s);

@@ -4,7 +4,10 @@
 // separated by spaces; a "double-quoted" text is one word (\n, \r, \t, \\,
 // \" and \xHH are understood in words). Numbers are decimal or 0x
 // hexadecimal. Statements before `start` describe the machine; `start` runs
-// the controller's start-up; after it come events and checks. `detach`
+// the controller's start-up; after it come events and checks. `check` runs
+// lumarest-check's examination against the machine as it stands (nothing
+// reaches the controller); `expect qualifies`, `expect failing` and `expect
+// due` look at the last one. `detach`
 // takes away the display attached last: one attached by `attach`, else an
 // adapter entry described before `start` other than adapter 0.
 #pragma once
@@ -22,9 +25,11 @@ enum class Kind {
   kFile, kFileLocked,
   kStart,
   // Events.
-  kUnplug, kPlug, kPowerEvent, kSetRate, kDisplayChange, kAttach, kDetach, kSession, kExit,
+  kUnplug, kPlug, kPowerEvent, kSetRate, kDisplayChange, kAttach, kDetach, kSession, kCheck, kExit,
   // Checks.
   kExpectRate, kExpectSwitches, kExpectFile, kExpectWaited, kExpectRates,
+  // Checks of the last `check`.
+  kExpectQualifies, kExpectFailing, kExpectDue,
 };
 
 enum class FileState { kText, kAbsent, kEmpty };
@@ -37,7 +42,8 @@ struct Statement {
   std::string text;  // names, descriptions, file names, GUIDs, power words
   std::string fileText;
   FileState fileState = FileState::kText;
-  std::vector<std::uint64_t> numbers;  // rates, flags, counts, milliseconds
+  std::vector<std::uint64_t> numbers;  // rates, flags, counts, milliseconds, yes (1) or no (0)
+  std::vector<std::string> names;      // the conditions of `expect failing`, in any order
   std::optional<std::uint64_t> min, max, bitsPerPixel, width, height;
   // driver
   std::optional<std::uint32_t> policy;

@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <fstream>
 #include <iomanip>
+#include <set>
 #include <sstream>
 
 #include "app/controller_state.h"
 #include "app/resources/resource.h"
+#include "check/report.h"
+#include "check/text_encoding.h"
 #include "fake/registry_paths.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int);
@@ -202,6 +205,8 @@ bool Simulation::DeliverNextEvent() {
       ApplyFile(s);
     } else if (IsCheck(s.kind)) {
       Check(s);
+    } else if (s.kind == Kind::kCheck) {
+      RunCheck(s);  // nothing reaches the controller: on to the next line
     } else if (IsEvent(s.kind)) {
       Deliver(s);
       return true;
@@ -247,6 +252,17 @@ void Simulation::Deliver(const Statement& s) {
   }
 }
 
+void Simulation::RunCheck(const Statement& s) {
+  inFlightName_ = "line " + std::to_string(s.line) + " " + s.source;
+  eventFirstCall_ = fake_.calls.size();
+  eventFirstSwitch_ = fake_.submittedModes.size();
+  eventStarts_.push_back(eventFirstCall_);
+  lastCheck_ = ExamineMachine();
+  EndOfEvent();
+  std::istringstream report(Utf8(FormatReport(*lastCheck_, Language::kEnglish)));
+  for (std::string line; std::getline(report, line);) out_ << "            " << line << "\n";
+}
+
 void Simulation::Fail(const Statement& s, const std::string& expected, const std::string& found) {
   ++failures_;
   out_ << "  FAILED  line " << s.line << ": " << s.source << "\n          expected " << expected
@@ -273,6 +289,26 @@ void Simulation::Check(const Statement& s) {
       if (controllerState.dcRate != dc || controllerState.acRate != ac)
         Fail(s, "dcRate " + std::to_string(dc) + " acRate " + std::to_string(ac),
              "dcRate " + std::to_string(controllerState.dcRate) + " acRate " + std::to_string(controllerState.acRate));
+      break;
+    }
+    case Kind::kExpectQualifies:
+    case Kind::kExpectDue: {
+      const bool expected = s.numbers[0] != 0;
+      const bool found = s.kind == Kind::kExpectQualifies ? lastCheck_->Qualifies() : lastCheck_->due;
+      const std::string what = s.kind == Kind::kExpectQualifies ? "qualifies " : "due ";
+      if (found != expected) Fail(s, what + (expected ? "yes" : "no"), what + (found ? "yes" : "no"));
+      break;
+    }
+    case Kind::kExpectFailing: {
+      std::set<std::string> expected(s.names.begin(), s.names.end()), found;
+      for (Condition c : kConditions)
+        if (!lastCheck_->Holds(c)) found.insert(ConditionName(c));
+      const auto list = [](const std::set<std::string>& names) {
+        std::string text;
+        for (const std::string& n : names) text += (text.empty() ? "" : " ") + n;
+        return text.empty() ? std::string("none") : text;
+      };
+      if (found != expected) Fail(s, "failing " + list(expected), "failing " + list(found));
       break;
     }
     case Kind::kExpectFile: {

@@ -7,10 +7,12 @@
 // may deliver it.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "check/examination.h"
 #include "fake/fake_laptop.h"
 #include "sim/scenario.h"
 
@@ -42,6 +44,7 @@ class Simulation {
   bool DeliverNextEvent();
   void Deliver(const Statement& s);
   void EndOfEvent();
+  void RunCheck(const Statement& s);
   void Check(const Statement& s);
   void Fail(const Statement& s, const std::string& expected, const std::string& found);
   std::string FileText(const std::string& name) const;
@@ -61,6 +64,7 @@ class Simulation {
   int exitCode_ = 0;
   int failures_ = 0;
   std::vector<std::size_t> eventStarts_;
+  std::optional<Examination> lastCheck_;
 };
 
 // Reads a scenario file; exit codes of the runner: 0 every check held,
