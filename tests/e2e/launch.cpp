@@ -25,12 +25,14 @@ BOOL CALLBACK Visit(HWND window, LPARAM data) {
 
 }  // namespace
 
-std::wstring ControllerPath() {
+std::wstring BuiltProgramPath(const wchar_t* name) {
   wchar_t self[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring path(self, n);
-  return path.substr(0, path.find_last_of(L"\\/") + 1) + L"lumarest.exe";
+  return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
 }
+
+std::wstring ControllerPath() { return BuiltProgramPath(L"lumarest.exe"); }
 
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title, DWORD timeoutMs) {
   const ULONGLONG until = GetTickCount64() + timeoutMs;

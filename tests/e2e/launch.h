@@ -6,6 +6,8 @@
 
 #include <string>
 
+// A program built beside the test program, and the controller among them.
+std::wstring BuiltProgramPath(const wchar_t* name);
 std::wstring ControllerPath();
 
 struct Controller {
