@@ -4,9 +4,11 @@
 #include "check/examination.h"
 
 #include <cwchar>
+#include <new>
 
 #include "app/controller_state.h"
 #include "display/adapter.h"
+#include "platform/hresult_error.h"
 #include "platform/os_calls.h"
 #include "policy/rate_gate.h"
 #include "policy/restore_decision.h"
@@ -23,6 +25,56 @@ const wchar_t kControllerTitle[] = L"Lumarest";
 // package is 32-bit, so on 64-bit Windows the value lives in the 32-bit view.
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kRunValue[] = L"Lumarest";
+
+// The observers keep what the probes tell them. They are told from inside
+// the probes, which hold COM objects and registry keys meanwhile, so running
+// out of memory here is only noted; it is raised once the probe has
+// returned and given everything back.
+struct Lists final : TopologyObserver, VideoControllerObserver, DriverKeyObserver {
+  Examination& e;
+  bool outOfMemory = false;
+  explicit Lists(Examination& examination) : e(examination) {}
+
+  template <class Keep>
+  void Noting(Keep keep) noexcept {
+    if (outOfMemory) return;
+    try {
+      keep();
+    } catch (const std::bad_alloc&) {
+      outOfMemory = true;
+    }
+  }
+
+  void Adapter(const wchar_t* description, std::size_t length, bool intel) noexcept override {
+    Noting([&] { e.adapters.push_back({std::wstring(description, length), intel, {}, 0}); });
+  }
+  void Monitor(DWORD stateFlags, bool active) noexcept override {
+    Noting([&] {
+      if (e.adapters.empty()) return;
+      e.adapters.back().monitorFlags.push_back(stateFlags);
+      if (active) ++e.adapters.back().activeMonitors;
+    });
+  }
+  void Controller(const wchar_t* name, std::size_t length, bool intel, std::uint32_t rawMin, std::uint32_t rawMax,
+                  bool kept) noexcept override {
+    Noting([&] {
+      if (kept)
+        for (VideoControllerSeen& earlier : e.controllers) earlier.matched = false;
+      e.controllers.push_back({name != nullptr, name ? std::wstring(name, length) : std::wstring(), intel, rawMin,
+                               rawMax, kept});
+    });
+  }
+  void Key(const wchar_t* subkey, LSTATUS providerStatus, const wchar_t* provider, std::size_t providerLength,
+           bool intel, LSTATUS policyStatus, std::uint32_t policy, bool used) noexcept override {
+    Noting([&] {
+      e.driverKeys.push_back({subkey, providerStatus, std::wstring(provider, providerLength), intel, policyStatus,
+                              policy, used});
+    });
+  }
+  void RaiseIfOutOfMemory() const {
+    if (outOfMemory) RaiseHresult(E_OUTOFMEMORY);
+  }
+};
 
 void ReadPowerScheme(Examination& e) {
   HKEY schemes = nullptr;
@@ -99,15 +151,19 @@ Examination ExamineMachine() {
 
   Examination e;
 
-  e.externalDisplay = ProbeExternalDisplay(&e.adapters);
-  e.wmiResult = DiscoverRefreshRange(&e.controllers);
+  Lists lists(e);
+  e.externalDisplay = ProbeExternalDisplay(&lists);
+  lists.RaiseIfOutOfMemory();
+  e.wmiResult = DiscoverRefreshRange(&lists);
+  lists.RaiseIfOutOfMemory();
   e.dcRate = controllerState.dcRate;
   e.acRate = controllerState.acRate;
   e.realRange = RatesSpanARealRange(e.acRate, e.dcRate);
   e.panelActive = IsPrimaryPanelActive();
 
   ReadPowerScheme(e);
-  e.driver = ReadDriverPowerPolicy(&e.driverKeys);
+  e.driver = ReadDriverPowerPolicy(&lists);
+  lists.RaiseIfOutOfMemory();
   e.policyAllows = e.driver.status == 0 && PolicyAllowsSwitch(e.driver.policy);
 
   e.acdcFile = LookAtStateFile(StateFile::kAcdc);

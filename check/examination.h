@@ -19,6 +19,33 @@
 
 enum class Condition { kRateRange, kPanelActive, kNoExternalDisplay, kPowerScheme, kDriverPolicy, kStateFiles };
 
+// What the probes saw, as their observers were told it.
+struct VideoControllerSeen {
+  bool nameIsText = false;   // "Name" was a string
+  std::wstring name;         // its UTF-16 units as WMI gave them
+  bool intel = false;        // passed the vendor test
+  std::uint32_t rawMin = 0;  // the rates as the discovery takes them
+  std::uint32_t rawMax = 0;
+  bool matched = false;      // its rates are the ones the discovery kept
+};
+
+struct AdapterSeen {
+  std::wstring description;         // DeviceString, as the vendor test saw it
+  bool intel = false;               // passed the vendor test
+  std::vector<DWORD> monitorFlags;  // StateFlags of each monitor listed, in order
+  std::int32_t activeMonitors = 0;  // of them, the ones that count as active
+};
+
+struct DriverKeySeen {
+  std::wstring subkey;
+  LSTATUS providerStatus = ERROR_SUCCESS;
+  std::wstring provider;
+  bool intel = false;
+  LSTATUS policyStatus = ERROR_FILE_NOT_FOUND;
+  std::uint32_t policy = 0;
+  bool used = false;  // the value the scan returns
+};
+
 inline constexpr Condition kConditions[] = {Condition::kRateRange,         Condition::kPanelActive,
                                             Condition::kNoExternalDisplay, Condition::kPowerScheme,
                                             Condition::kDriverPolicy,      Condition::kStateFiles};

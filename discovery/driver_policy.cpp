@@ -6,10 +6,8 @@
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
-#include <new>
 #include <optional>
 
-#include "platform/hresult_error.h"
 #include "platform/os_calls.h"
 
 namespace {
@@ -26,10 +24,6 @@ constexpr DWORD kProviderBytes = 2048;  // 1024 UTF-16 units
 std::size_t ProviderLength(const wchar_t* text, DWORD bytesReturned) {
   const DWORD bytes = bytesReturned < kProviderBytes ? bytesReturned : kProviderBytes;
   return wcsnlen(text, bytes / sizeof(wchar_t));
-}
-
-std::wstring ProviderText(const wchar_t* text, DWORD bytesReturned) {
-  return std::wstring(text, ProviderLength(text, bytesReturned));
 }
 
 // The provider text matches when, after white space is trimmed from both
@@ -51,7 +45,7 @@ bool IsIntelProvider(const wchar_t* text, DWORD bytesReturned) {
 
 DriverPolicyResult ReadDriverPowerPolicy() { return ReadDriverPowerPolicy(nullptr); }
 
-DriverPolicyResult ReadDriverPowerPolicy(std::vector<DriverKeySeen>* seen) {
+DriverPolicyResult ReadDriverPowerPolicy(DriverKeyObserver* observer) {
   HKEY classKey = nullptr;
   const LSTATUS opened = os.RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDisplayAdapterClass, 0, KEY_READ, &classKey);
   if (opened != ERROR_SUCCESS) return {static_cast<std::int32_t>(opened), 0};
@@ -59,7 +53,6 @@ DriverPolicyResult ReadDriverPowerPolicy(std::vector<DriverKeySeen>* seen) {
   // For the diagnostic the scan lists every subkey; the result is still the
   // first match, where the controller's own scan ends.
   std::optional<DriverPolicyResult> found;
-  bool outOfMemory = false;
   wchar_t subkey[kNameUnits];
   wchar_t provider[kProviderBytes / sizeof(wchar_t)] = {};
   for (DWORD index = 0;; ++index) {
@@ -74,32 +67,22 @@ DriverPolicyResult ReadDriverPowerPolicy(std::vector<DriverKeySeen>* seen) {
     const LSTATUS providerRead =
         os.RegGetValueW(classKey, subkey, L"ProviderName", RRF_RT_ANY, &type, provider, &providerSize);
     const bool intel = providerRead == ERROR_SUCCESS && IsIntelProvider(provider, providerSize);
-    DriverKeySeen* shown = nullptr;
-    if (seen != nullptr) {
-      try {
-        seen->push_back({subkey, providerRead, {}, intel, ERROR_FILE_NOT_FOUND, 0, false});
-        shown = &seen->back();
-        if (providerRead == ERROR_SUCCESS) shown->provider = ProviderText(provider, providerSize);
-      } catch (const std::bad_alloc&) {
-        outOfMemory = true;  // raised once the key is closed
-        break;
-      }
-    }
+    LSTATUS policyRead = ERROR_FILE_NOT_FOUND;
+    DWORD policy = 0;
+    bool used = false;
     if (intel) {
-      DWORD policy = 0;
       DWORD policySize = sizeof policy;
-      const LSTATUS policyRead = os.RegGetValueW(classKey, subkey, L"DCUserPreferencePolicy", RRF_RT_ANY,
-                                                 &type, &policy, &policySize);
-      if (shown != nullptr) {
-        shown->policyStatus = policyRead;
-        shown->policy = policyRead == ERROR_SUCCESS ? policy : 0;
-      }
-      if (policyRead == ERROR_SUCCESS && !found) {
-        found = DriverPolicyResult{0, policy};
-        if (shown != nullptr) shown->used = true;
-        if (seen == nullptr) break;
-      }
+      policyRead = os.RegGetValueW(classKey, subkey, L"DCUserPreferencePolicy", RRF_RT_ANY, &type, &policy,
+                                   &policySize);
+      if (policyRead != ERROR_SUCCESS) policy = 0;
+      used = policyRead == ERROR_SUCCESS && !found;
+      if (used) found = DriverPolicyResult{0, policy};
     }
+    if (observer != nullptr)
+      observer->Key(subkey, providerRead, provider,
+                    providerRead == ERROR_SUCCESS ? ProviderLength(provider, providerSize) : 0, intel, policyRead,
+                    policy, used);
+    if (used && observer == nullptr) break;
 
     // Passed over: the next subkey starts from a clean buffer.
     wmemset(provider, 0, std::size(provider));
@@ -107,6 +90,5 @@ DriverPolicyResult ReadDriverPowerPolicy(std::vector<DriverKeySeen>* seen) {
   }
 
   os.RegCloseKey(classKey);
-  if (outOfMemory) RaiseHresult(E_OUTOFMEMORY);
   return found ? *found : DriverPolicyResult{ERROR_NO_MORE_ITEMS, 0};
 }

@@ -4,8 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <string>
-#include <vector>
+#include <cstddef>
 
 struct DriverPolicyResult {
   std::int32_t status;   // 0 exactly when `policy` was read from an Intel adapter's key
@@ -16,18 +15,21 @@ struct DriverPolicyResult {
 // policy value can be read. Reads only; keeps nothing between calls.
 DriverPolicyResult ReadDriverPowerPolicy();
 
-// One class subkey as the diagnostic shows it.
-struct DriverKeySeen {
-  std::wstring subkey;
-  LSTATUS providerStatus = ERROR_SUCCESS;  // of the "ProviderName" read
-  std::wstring provider;                   // the text up to its first NUL, within the bytes read
-  bool intel = false;                      // passed the provider test
-  LSTATUS policyStatus = ERROR_FILE_NOT_FOUND;  // of the "DCUserPreferencePolicy" read (Intel only)
-  std::uint32_t policy = 0;
-  bool used = false;                       // the value the scan returns
+// Told every class subkey the scan reads (the diagnostic lists them). Called
+// from inside the scan, so it must not throw.
+class DriverKeyObserver {
+ public:
+  // `provider` is the text up to its first NUL within the bytes read, valid
+  // when `providerStatus` is 0; the policy value is read, and told, for an
+  // Intel subkey only; `used`: the value the scan returns.
+  virtual void Key(const wchar_t* subkey, LSTATUS providerStatus, const wchar_t* provider,
+                   std::size_t providerLength, bool intel, LSTATUS policyStatus, std::uint32_t policy,
+                   bool used) noexcept = 0;
+
+ protected:
+  ~DriverKeyObserver() = default;
 };
 
-// The same scan with the same result, for the diagnostic: it goes on past
-// the match to the last subkey, reading each one's provider (and an Intel
-// one's policy value) so that all can be shown.
-DriverPolicyResult ReadDriverPowerPolicy(std::vector<DriverKeySeen>* seen);
+// The same scan with the same result, for the diagnostic: with an observer
+// it goes on past the match to the last subkey, so that all can be shown.
+DriverPolicyResult ReadDriverPowerPolicy(DriverKeyObserver* observer);

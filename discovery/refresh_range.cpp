@@ -9,8 +9,6 @@
 
 #include <wbemidl.h>
 
-#include <new>
-
 #include "app/controller_state.h"
 #include "discovery/vendor_test.h"
 #include "platform/hresult_error.h"
@@ -68,7 +66,7 @@ std::int32_t SnapToNominalRate(std::uint32_t rate) {
 
 void DiscoverRefreshRange() { DiscoverRefreshRange(nullptr); }
 
-HRESULT DiscoverRefreshRange(std::vector<VideoControllerSeen>* seen) {
+HRESULT DiscoverRefreshRange(VideoControllerObserver* observer) {
   const bool entered = SUCCEEDED(os.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   // Once per process is all COM accepts; later runs get RPC_E_TOO_LATE and
   // go on with the security set by the first.
@@ -126,8 +124,6 @@ HRESULT DiscoverRefreshRange(std::vector<VideoControllerSeen>* seen) {
   // the point where the controller's own walk ends (`ended`); what is kept
   // stops changing there all the same.
   bool ended = false;
-  bool outOfMemory = false;
-  std::size_t kept = 0;  // 1 + index in `seen` of the controller whose rates were kept last
   VARIANT name, maxRefreshRate, minRefreshRate;
   os.VariantInit(&name);
   os.VariantInit(&maxRefreshRate);
@@ -140,40 +136,32 @@ HRESULT DiscoverRefreshRange(std::vector<VideoControllerSeen>* seen) {
 
     controller->Get(L"Name", 0, &name, nullptr, nullptr);
     const bool intel = IsIntelController(name);
-    if (intel || seen != nullptr) {
+    if (intel || observer != nullptr) {
       controller->Get(L"MaxRefreshRate", 0, &maxRefreshRate, nullptr, nullptr);
       controller->Get(L"MinRefreshRate", 0, &minRefreshRate, nullptr, nullptr);
     }
-    if (intel && !ended) {
+    const bool kept = intel && !ended;
+    if (kept) {
       controllerState.rawMaxRefreshRate = RateOf(maxRefreshRate);
       controllerState.rawMinRefreshRate = RateOf(minRefreshRate);
       controllerState.dcRate = SnapToNominalRate(controllerState.rawMinRefreshRate);
       controllerState.acRate = SnapToNominalRate(controllerState.rawMaxRefreshRate);
-      if (seen != nullptr) kept = seen->size() + 1;
     }
-    if (seen != nullptr && !outOfMemory) {
-      try {
-        VideoControllerSeen entry;
-        entry.nameIsText = name.vt == VT_BSTR;
-        if (entry.nameIsText && name.bstrVal != nullptr) entry.name.assign(name.bstrVal, SysStringLen(name.bstrVal));
-        entry.intel = intel;
-        entry.rawMax = RateOf(maxRefreshRate);
-        entry.rawMin = RateOf(minRefreshRate);
-        seen->push_back(std::move(entry));
-      } catch (const std::bad_alloc&) {
-        outOfMemory = true;  // raised once everything is given back
-      }
+    if (observer != nullptr) {
+      // A null BSTR is the empty string.
+      const wchar_t* text = name.vt != VT_BSTR ? nullptr : name.bstrVal != nullptr ? name.bstrVal : L"";
+      observer->Controller(text, name.vt == VT_BSTR ? SysStringLen(name.bstrVal) : 0, intel,
+                           RateOf(minRefreshRate), RateOf(maxRefreshRate), kept);
     }
     os.VariantClear(&maxRefreshRate);
     os.VariantClear(&minRefreshRate);
     os.VariantClear(&name);
     controller->Release();
-    if (outOfMemory) break;
 
     // The stored range counts, earlier runs' included.
     if (!ended && controllerState.rawMaxRefreshRate != 0 && controllerState.rawMinRefreshRate != 0) {
       ended = true;
-      if (seen == nullptr) break;
+      if (observer == nullptr) break;
     }
     os.Sleep(10);
   }
@@ -182,7 +170,5 @@ HRESULT DiscoverRefreshRange(std::vector<VideoControllerSeen>* seen) {
   services->Release();
   locator->Release();
   LeaveCom(entered);
-  if (outOfMemory) RaiseHresult(E_OUTOFMEMORY);
-  if (kept != 0) (*seen)[kept - 1].matched = true;
   return S_OK;
 }

@@ -4,8 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <string>
-#include <vector>
+#include <cstddef>
 
 // The nominal rate a reported rate stands for: 30, 40, 48, 60, 100, 120, 144
 // or 244 when the rate lies within 3 of one of them, else the rate itself.
@@ -16,19 +15,23 @@ std::int32_t SnapToNominalRate(std::uint32_t rate);
 // dcRate and acRate. Enters and leaves COM within the call.
 void DiscoverRefreshRange();
 
-// One controller of the query's result, as the diagnostic shows it.
-struct VideoControllerSeen {
-  bool nameIsText = false;          // "Name" was a string
-  std::wstring name;                // its UTF-16 units as WMI gave them
-  bool intel = false;               // passed the vendor test
-  std::uint32_t rawMin = 0;         // the rates as the discovery takes them:
-  std::uint32_t rawMax = 0;         // null or not an integer counts as 0
-  bool matched = false;             // its rates are the ones the discovery kept
+// Told every controller the discovery reads (the diagnostic lists them).
+// Called from inside the walk, so it must not throw.
+class VideoControllerObserver {
+ public:
+  // `name` is null when "Name" is not a string; the rates are as the
+  // discovery takes them (null or not an integer counts as 0); `kept`: its
+  // rates are now the stored range.
+  virtual void Controller(const wchar_t* name, std::size_t length, bool intel, std::uint32_t rawMin,
+                          std::uint32_t rawMax, bool kept) noexcept = 0;
+
+ protected:
+  ~VideoControllerObserver() = default;
 };
 
 // The same discovery with the same rule for what it keeps, for the
-// diagnostic: every controller listed is read in full and the walk goes on
-// to the end of the result, so that all of them can be shown. Returns S_OK
-// when the query ran, else the failure of the step that stopped the run
-// (locator, connection or query).
-HRESULT DiscoverRefreshRange(std::vector<VideoControllerSeen>* seen);
+// diagnostic: with an observer, every controller listed is read in full and
+// the walk goes on to the end of the result, so that all can be shown.
+// Returns S_OK when the query ran, else the failure of the step that stopped
+// the run (locator, connection or query).
+HRESULT DiscoverRefreshRange(VideoControllerObserver* observer);

@@ -13,7 +13,7 @@ bool IsActiveMonitor(DWORD stateFlags) { return stateFlags == (DISPLAY_DEVICE_AC
 
 bool ProbeExternalDisplay() { return ProbeExternalDisplay(nullptr); }
 
-bool ProbeExternalDisplay(std::vector<AdapterSeen>* seen) {
+bool ProbeExternalDisplay(TopologyObserver* observer) {
   std::int32_t intelMonitors = 0;
   std::int32_t otherMonitors = 0;
 
@@ -26,11 +26,7 @@ bool ProbeExternalDisplay(std::vector<AdapterSeen>* seen) {
     TerminateDeviceTexts(&adapter);
     const std::size_t length = wcsnlen(adapter.DeviceString, std::size(adapter.DeviceString));
     const bool intel = BeginsWithIntel(adapter.DeviceString, length);
-    AdapterSeen* counted = nullptr;
-    if (seen != nullptr) {
-      seen->push_back({std::wstring(adapter.DeviceString, length), intel, {}, 0});
-      counted = &seen->back();
-    }
+    if (observer != nullptr) observer->Adapter(adapter.DeviceString, length, intel);
 
     DISPLAY_DEVICEW monitor = {};
     monitor.cb = sizeof monitor;
@@ -43,10 +39,7 @@ bool ProbeExternalDisplay(std::vector<AdapterSeen>* seen) {
         else
           ++otherMonitors;
       }
-      if (counted != nullptr) {
-        counted->monitorFlags.push_back(monitor.StateFlags);
-        if (active) ++counted->activeMonitors;
-      }
+      if (observer != nullptr) observer->Monitor(monitor.StateFlags, active);
       // Paced, so the enumeration does not hammer a display driver that is
       // still settling after a topology change.
       os.Sleep(10);

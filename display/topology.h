@@ -3,16 +3,19 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include <cstddef>
 
-// One adapter entry as the external-display probe counted it.
-struct AdapterSeen {
-  std::wstring description;          // DeviceString, as the vendor test saw it
-  bool intel = false;                // passed the vendor test
-  std::vector<DWORD> monitorFlags;   // StateFlags of each monitor listed, in order
-  std::int32_t activeMonitors = 0;   // of them, the ones that count as active
+// Told what the external-display probe counts, as it counts it (the
+// diagnostic lists it). Called from inside the probe, so it must not throw.
+class TopologyObserver {
+ public:
+  // An adapter entry: its description as the vendor test saw it.
+  virtual void Adapter(const wchar_t* description, std::size_t length, bool intel) noexcept = 0;
+  // A monitor of the adapter told last, and whether it counts as active.
+  virtual void Monitor(DWORD stateFlags, bool active) noexcept = 0;
+
+ protected:
+  ~TopologyObserver() = default;
 };
 
 // True when a display other than the built-in panel is attached and active:
@@ -20,8 +23,8 @@ struct AdapterSeen {
 // adapter of another vendor.
 bool ProbeExternalDisplay();
 
-// The same probe, also telling what it counted on each adapter entry.
-bool ProbeExternalDisplay(std::vector<AdapterSeen>* seen);
+// The same probe, telling `observer` (when not null) what it counts.
+bool ProbeExternalDisplay(TopologyObserver* observer);
 
 // True when monitor 0 of adapter 0 (the first entry of the enumeration) is
 // active and attached.

@@ -1,14 +1,15 @@
 #!/bin/sh
 # The benchmark: prints what each handling costs beyond its waits, the
 # controller's start-up beside an empty program's, the CPU time the idle
-# controller uses over 30 s, and the exes' sizes and imports.
+# controller uses over 30 s, lumarest-check's run time beside the WMI query
+# alone, and the exes' sizes and imports.
 #   tools/bench.sh [--quick]     (--quick: fewer runs, 5 s of idling)
 set -e
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 tools/build.sh >/dev/null
-idle=30; runs="--runs 21 --startups 11"
-[ "${1:-}" = "--quick" ] && { idle=5; runs="--runs 5 --startups 3"; }
+idle=30; runs="--runs 21 --startups 11"; checks=7
+[ "${1:-}" = "--quick" ] && { idle=5; runs="--runs 5 --startups 3"; checks=3; }
 
 export WINEPREFIX="$PWD/build/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then wineboot -i >/dev/null 2>&1; wineserver -w; fi
@@ -35,10 +36,27 @@ xvfb-run -a sh -c '
   wineserver -k
 '
 
+# lumarest-check beside the controller's WMI query alone, alternating, in
+# one warm wineserver (the first WMI query of a prefix costs far more).
+xvfb-run -a sh -c '
+  cd build/x86_64/bin
+  wineserver -p; wine lumarest-wmi-query.exe >/dev/null 2>&1
+  ms() { a=$(date +%s%N); wine "$@" >/dev/null 2>&1; b=$(date +%s%N); echo $(( (b - a) / 1000000 )); }
+  median() { tr " " "\n" | sort -n | sed -n "$(( ('"$checks"' + 1) / 2 ))p"; }
+  q=""; c=""
+  for i in $(seq '"$checks"'); do q="$q $(ms lumarest-wmi-query.exe)"; c="$c $(ms lumarest-check.exe --json)"; done
+  echo
+  echo "lumarest-check under Wine (median of '"$checks"' runs each, alternating)"
+  echo "  the WMI query alone (DiscoverRefreshRange):   $(echo $q | median) ms   ($q )"
+  echo "  lumarest-check --json:                         $(echo $c | median) ms   ($c )"
+  wineserver -k
+'
+
 echo
 echo "Executables"
-for arch in i686 x86_64; do
-  exe=build/$arch/bin/lumarest.exe
+for exe in build/i686/bin/lumarest.exe build/x86_64/bin/lumarest.exe build/i686/bin/lumarest-check.exe \
+  build/x86_64/bin/lumarest-check.exe; do
+  arch=${exe#build/}; arch=${arch%%/*}
   dlls=$($arch-w64-mingw32-objdump -p "$exe" | sed -n "s/^[[:space:]]*DLL Name: //p" | tr "\n" " ")
-  printf "  %-28s %8d bytes  imports: %s\n" "$exe" "$(stat -c %s "$exe")" "$dlls"
+  printf "  %-36s %8d bytes  imports: %s\n" "$exe" "$(stat -c %s "$exe")" "$dlls"
 done
