@@ -1,13 +1,32 @@
 #!/bin/sh
 # Installs what the build and the tests need on Debian 12: the mingw-w64
-# cross compilers (posix thread model), Wine with its 32-bit half, Xvfb,
-# GoogleTest's sources, CMake, and wixl/msitools for the installer.
-# Does nothing when everything is there already.
+# cross compilers (posix thread model), Wine, Xvfb, GoogleTest's sources,
+# CMake, and wixl/msitools for the installer; Wine's 32-bit half too, where
+# this machine can run 32-bit programs. Does nothing when everything is
+# there already. Changes the machine: adds the i386 architecture to dpkg
+# (for wine32) and installs packages with apt-get, through sudo when not
+# run as root.
 set -e
 
 packages="cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386
+binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64
 xvfb xauth googletest wixl msitools"
+
+# Some virtual machines run no 32-bit x86 programs at all. Wine's launcher
+# prefers its 32-bit loader whenever wine32 is installed, so there wine32
+# would break every Wine call; without it the 64-bit loader runs, and only
+# 32-bit Windows programs cannot. Probed with a 96-byte 32-bit program that
+# exits with 42.
+runs_i386() {
+  probe=$(mktemp)
+  printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010\140\000\000\000\140\000\000\000\005\000\000\000\000\020\000\000\270\001\000\000\000\273\052\000\000\000\315\200' > "$probe"
+  chmod +x "$probe"
+  status=0
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  [ "$status" -eq 42 ]
+}
+if runs_i386; then packages="$packages wine32:i386"; fi
 
 missing=""
 for p in $packages; do
@@ -17,7 +36,8 @@ done
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 echo "installing:$missing"
-# wine32 comes from the i386 half of the archive.
-$sudo dpkg --add-architecture i386
+case "$missing" in
+  *:i386*) $sudo dpkg --add-architecture i386 ;;  # wine32 comes from the i386 half of the archive
+esac
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
