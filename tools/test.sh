@@ -6,6 +6,5 @@ set -e
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 tools/build.sh
-. tools/wine-env.sh
 cd build/x86_64
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j 2 "$@"
