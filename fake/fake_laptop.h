@@ -145,6 +145,8 @@ class FakeLaptop {
   // ---- WMI ---------------------------------------------------------------
   std::vector<FakeController> controllers;
   HRESULT coInitializeResult = S_OK;
+  HRESULT securityResult = S_OK;      // CoInitializeSecurity's answer (RPC_E_TOO_LATE after the first)
+  HRESULT proxyBlanketResult = S_OK;  // CoSetProxyBlanket's answer
   bool locatorFails = false;
   bool connectFails = false;
   bool queryFails = false;

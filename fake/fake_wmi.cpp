@@ -233,7 +233,7 @@ HRESULT WINAPI FakeCoInitializeSecurity(PSECURITY_DESCRIPTOR descriptor, LONG se
            static_cast<unsigned long>(capabilities), reserved3 ? "r3" : "null");
   fake.Log("CoInitializeSecurity", detail);
   if (fake.Failable("CoInitializeSecurity")) return E_FAIL;
-  return S_OK;
+  return fake.securityResult;
 }
 
 HRESULT WINAPI FakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out) {
@@ -262,7 +262,7 @@ HRESULT WINAPI FakeCoSetProxyBlanket(IUnknown* proxy, DWORD authn, DWORD authz, 
   FakeLaptop& fake = F();
   fake.Log("CoSetProxyBlanket", detail);
   if (fake.Failable("CoSetProxyBlanket")) return E_FAIL;
-  return S_OK;
+  return fake.proxyBlanketResult;
 }
 
 BSTR WINAPI FakeSysAllocString(const OLECHAR* text) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/e2e/launch.h"
+#include "tests/under_wine.h"
 
 namespace {
 
@@ -81,8 +82,7 @@ bool WriteWhole(const std::wstring& path, const char* bytes) {
 }
 
 TEST(CheckTool, UnderWineTheRangeAndTheAdapterFailAndNothingChanges) {
-  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr)
-    GTEST_SKIP() << "writes into the install folder: runs under Wine only";
+  SKIP_UNLESS_UNDER_WINE("writes state files into the install folder");
 
   // The install folder of a machine where Lumarest is installed, made here
   // when the prefix has none and taken away again afterwards.

@@ -16,6 +16,7 @@
 #include "app/resources/resource.h"
 #include "fake/fake_laptop.h"
 #include "fake/registry_paths.h"
+#include "tests/under_wine.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int);
 
@@ -84,6 +85,7 @@ const Message kMix[] = {
 };
 
 TEST(Load, TenThousandMixedMessagesAreAllAnsweredAndNothingGrows) {
+  SKIP_UNLESS_UNDER_WINE("shows the controller's real window on this machine's desktop");
   FakeLaptop fake{FakeLaptop::kHardware};
   controllerState = {};
   fake.scratchFolder = MakeScratchFolder("load");

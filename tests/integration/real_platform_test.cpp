@@ -9,6 +9,7 @@
 #include "discovery/refresh_range.h"
 #include "fake/registry_paths.h"
 #include "platform/os_calls.h"
+#include "tests/under_wine.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ TEST(RealWmi, FindsNoMatchingControllerAndLeavesComBalanced) {
 class RealRegistry : public ::testing::Test {
  protected:
   void SetUp() override {
+    SKIP_UNLESS_UNDER_WINE("writes the display-adapter class key under HKEY_LOCAL_MACHINE");
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDisplayAdapterClassKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                              nullptr, &classKey, nullptr));
   }

@@ -7,6 +7,7 @@
 #include "display/switcher.h"
 #include "display/topology.h"
 #include "fake/fake_laptop.h"
+#include "policy/power_display_events.h"
 
 namespace {
 
@@ -160,6 +161,33 @@ INSTANTIATE_TEST_SUITE_P(Results, SwitcherRefusalTest,
                                            RefusalCase{"BadParameter", DISP_CHANGE_BADPARAM, 1},
                                            RefusalCase{"DriverFailed", DISP_CHANGE_FAILED, 3}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+decltype(OsCalls::ChangeDisplaySettingsW) fakeChange = nullptr;
+
+// The driver fails the change plainly, and the display change it announced
+// meanwhile is handled nested; an external display present at start-up is
+// gone, so that handling rediscovers the range.
+LONG WINAPI FailWithNestedRediscovery(DEVMODEW* mode, DWORD flags) {
+  const LONG result = fakeChange(mode, flags);
+  RefreshRangeIfExternalGone();
+  return result;
+}
+
+TEST_F(SwitcherTest, EverySubmissionAsksForTheDcRateReadAtTheStart) {
+  controllerState.acRate = 144;
+  controllerState.rawMinRefreshRate = 60;
+  controllerState.rawMaxRefreshRate = 144;
+  controllerState.externalDisplayAtStart = 1;
+  fake.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"), FakeProperty::Int(120), FakeProperty::Int(48)}};
+  fake.changeResult = DISP_CHANGE_FAILED;
+  fakeChange = os.ChangeDisplaySettingsW;
+  os.ChangeDisplaySettingsW = FailWithNestedRediscovery;
+  EXPECT_TRUE(ApplyDcRate());
+  EXPECT_EQ(48, controllerState.dcRate) << "the nested handling rediscovered the range";
+  ASSERT_EQ(3u, fake.submittedModes.size());
+  for (std::size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(60u, fake.submittedModes[i].dmDisplayFrequency) << "submission " << i + 1;
+}
 
 TEST_F(SwitcherTest, ARateThePanelDoesNotOfferIsSubmittedOnce) {
   fake.acceptedRates = {144, 120};

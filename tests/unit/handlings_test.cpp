@@ -176,6 +176,25 @@ INSTANTIATE_TEST_SUITE_P(Cases, RediscoveryTest,
                                            RediscoveryCase{"NewOne", 0, true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(HandlingTest, TheRediscoveryRunsBeforeTheRateGate) {
+  // At start-up WMI reported a single rate (the external display's); once
+  // that display is gone, the panel's real range must open the gate.
+  controllerState.externalDisplayAtStart = 1;
+  fake.acLineStatus = 0;
+  const struct { const char* name; void (*handle)(); } handlings[] = {
+      {"power status", [] { OnPowerStatusChange(); }},
+      {"display change", [] { OnDisplayChange(); }},
+      {"unlock", [] { OnSessionChange(WTS_SESSION_UNLOCK); }}};
+  for (const auto& h : handlings) {
+    controllerState.dcRate = controllerState.acRate = 60;
+    controllerState.rawMinRefreshRate = controllerState.rawMaxRefreshRate = 60;
+    const std::size_t before = fake.Count("GetSystemPowerStatus");
+    h.handle();
+    EXPECT_EQ(40, controllerState.dcRate) << h.name;
+    EXPECT_EQ(before + 1, fake.Count("GetSystemPowerStatus")) << h.name << " stopped at the gate";
+  }
+}
+
 struct SessionCase {
   const char* name;
   WPARAM code;
@@ -185,6 +204,10 @@ struct SessionCase {
 };
 
 class SessionTest : public HandlingTest, public ::testing::WithParamInterface<SessionCase> {};
+
+// None of the known event codes, though its low half (of 32 or 64 bits)
+// reads as WTS_SESSION_LOCK: an event code is never cut down.
+constexpr WPARAM kLockInTheLowHalf = (WPARAM{1} << (sizeof(WPARAM) * 4)) | WTS_SESSION_LOCK;
 
 TEST_P(SessionTest, LockSetsUnlockClearsAndLogOnAndUnlockCatchUp) {
   controllerState.sessionLocked = GetParam().lockedBefore;
@@ -208,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SessionCase{"ConsoleConnect", WTS_CONSOLE_CONNECT, false, false, false},
                       SessionCase{"RemoteDisconnect", WTS_REMOTE_DISCONNECT, true, true, false},
                       SessionCase{"RemoteControl", WTS_SESSION_REMOTE_CONTROL, false, false, false},
-                      SessionCase{"Unknown", 0x1000000007ull, false, false, false}),
+                      SessionCase{"Unknown", kLockInTheLowHalf, false, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HandlingTest, CatchUpOnMainsWritesOnlyTheSourceAndOnBatteryDecidesFirst) {

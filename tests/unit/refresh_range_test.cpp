@@ -204,6 +204,31 @@ TEST_F(DiscoveryTest, MakesTheCallsInOrderWithTheirArguments) {
   EXPECT_EQ(expected, log);
 }
 
+struct ComRefusalCase {
+  const char* name;
+  HRESULT FakeLaptop::*answer;
+  HRESULT refusal;
+};
+
+class ComRefusalTest : public DiscoveryTest, public ::testing::WithParamInterface<ComRefusalCase> {};
+
+// Neither answer is looked at: every run after the first in a process meets
+// RPC_E_TOO_LATE, and the rediscovery must still take its rates.
+TEST_P(ComRefusalTest, ALaterRunStillTakesTheRatesOfAMatchingController) {
+  fake.controllers = {Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
+  DiscoverRefreshRange();
+  fake.*GetParam().answer = GetParam().refusal;
+  fake.controllers = {Intel(FakeProperty::Int(47), FakeProperty::Int(144))};
+  DiscoverRefreshRange();
+  ExpectFields(47, 144, 48, 144);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ComRefusalTest,
+    ::testing::Values(ComRefusalCase{"SecurityTooLate", &FakeLaptop::securityResult, RPC_E_TOO_LATE},
+                      ComRefusalCase{"ProxyBlanketDenied", &FakeLaptop::proxyBlanketResult, E_ACCESSDENIED}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(DiscoveryTest, AFailedQueryChangesNothingAndLeavesCom) {
   controllerState.rawMinRefreshRate = 40;
   controllerState.dcRate = 40;

@@ -1,0 +1,23 @@
+// Tests that act on the machine they run on (write HKEY_LOCAL_MACHINE, show
+// the controller's real window, start the built controller, type at the
+// keyboard) are meant for a test run's throw-away Wine prefix. On a real
+// Windows machine they would change that machine, so there they skip.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+// Wine's ntdll exports wine_get_version; Windows' has no such export.
+inline bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Skips the current test unless it runs under Wine; `what` says what the
+// test would do to the machine, e.g. "writes HKEY_LOCAL_MACHINE".
+#define SKIP_UNLESS_UNDER_WINE(what)                                              \
+  if (RunningUnderWine()) {                                                      \
+  } else                                                                         \
+    GTEST_SKIP() << "not under Wine: this test " what                            \
+                 "; it runs only in a test run's throw-away Wine prefix"
