@@ -25,7 +25,8 @@ foreach(package rebuild:${VERSION} next:${NEXT_VERSION})
   list(GET package 0 name)
   list(GET package 1 version)
   run(${CMAKE_COMMAND} -DWIXL=${WIXL} -DMSIBUILD=${MSIBUILD} -DWXS=${WXS}
-    -DEXE=${RELEASE_DIR}/bin/lumarest.exe -DVERSION=${version}
+    -DEXE=${RELEASE_DIR}/bin/lumarest.exe -DCHECK_EXE=${RELEASE_DIR}/bin/lumarest-check.exe
+    -DVERSION=${version}
     -DSTAGE=${OUT_DIR}/${name} -DOUTPUT=${OUT_DIR}/lumarest-${name}.msi
     -P ${PACKAGE_SCRIPT})
 endforeach()
