@@ -15,18 +15,8 @@ xvfb xauth googletest wixl msitools"
 # Some virtual machines run no 32-bit x86 programs at all. Wine's launcher
 # prefers its 32-bit loader whenever wine32 is installed, so there wine32
 # would break every Wine call; without it the 64-bit loader runs, and only
-# 32-bit Windows programs cannot. Probed with a 96-byte 32-bit program that
-# exits with 42.
-runs_i386() {
-  probe=$(mktemp)
-  printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010\140\000\000\000\140\000\000\000\005\000\000\000\000\020\000\000\270\001\000\000\000\273\052\000\000\000\315\200' > "$probe"
-  chmod +x "$probe"
-  status=0
-  "$probe" 2>/dev/null || status=$?
-  rm -f "$probe"
-  [ "$status" -eq 42 ]
-}
-if runs_i386; then packages="$packages wine32:i386"; fi
+# 32-bit Windows programs cannot.
+if sh "$(dirname "$0")/runs-i386.sh"; then packages="$packages wine32:i386"; fi
 
 missing=""
 for p in $packages; do
