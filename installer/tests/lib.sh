@@ -98,7 +98,10 @@ settle() {
 #    creates on first use and keeps (a value under them is still compared);
 #  - the 32-bit Run key when it is empty: removing the package's Run value
 #    removes the key once nothing is left in it (Windows Installer deletes
-#    registry keys it empties), and a missing Run key is read as an empty one.
+#    registry keys it empties), and a missing Run key is read as an empty one;
+#  - the 32-bit Uninstall key when it is empty: the first registration of a
+#    32-bit product creates it where a prefix has none (one booted without
+#    Wine's 32-bit half), and the removal leaves it empty.
 normalise_registry() {
   sed -e 's/^\(\[.*\]\) [0-9]*$/\1/' -e '/^#time=/d' "$1" |
     awk '
@@ -114,7 +117,8 @@ normalise_registry() {
       function droppable(h) {
         return h ~ /^\[Software\\\\Classes\\\\Installer(\\\\[^\\]*)?\]$/ ||
                h ~ /^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Installer(\\\\.*)?\]$/ ||
-               h == "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run]"
+               h == "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run]" ||
+               h == "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall]"
       }
       /^\[/ { flush(); header = $0; next }
       header == "" { print; next }
@@ -141,6 +145,25 @@ same_snapshot() {
       head -n 60 "$work/diff.$part"
     fi
   done
+}
+
+# check_started WHAT: WHAT (an install, upgrade or repair) left the installed
+# controller running, its window answering; it is ended here. The probe
+# finds any controller's window: a second one started beside a running
+# controller would have ended at once (single instance), so the window found
+# is the one that was running.
+check_started() {
+  stopped=$(probe stop 30)
+  check "$1 started the installed controller" test -n "$(echo "$stopped" | grep -xF "image $exe_win")"
+  check "... which ends with code 0" test -n "$(echo "$stopped" | grep -x 'exit code 0')"
+  started_pid=$(echo "$stopped" | sed -n 's/^pid //p')
+}
+# check_marks WHEN ACDC DCREFRESH: both state files hold exactly those marks.
+check_marks() {
+  printf %s "$2" > "$work/mark"
+  check "$1: lasttimeACDC.txt holds exactly \"$2\"" cmp -s "$work/mark" "$folder_unix/lasttimeACDC.txt"
+  printf %s "$3" > "$work/mark"
+  check "$1: lasttimeDCRefresh.txt holds exactly \"$3\"" cmp -s "$work/mark" "$folder_unix/lasttimeDCRefresh.txt"
 }
 
 # Nothing of the package is left: folder, files, Run value, registration.
