@@ -4,22 +4,8 @@
 
 : "${WINEPREFIX:?WINEPREFIX must name the throw-away prefix}"
 
-passed=0
-failed=0
+. "$(dirname "$0")/report.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumarest-installer.XXXXXX")
-
-pass() { passed=$((passed + 1)); printf 'ok   %s\n' "$*"; }
-fail() { failed=$((failed + 1)); printf 'FAIL %s\n' "$*"; }
-# check DESCRIPTION COMMAND...: passes when the command succeeds.
-check() {
-  what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-# same DESCRIPTION EXPECTED ACTUAL
-same() {
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
-}
 finish() {
   # A controller left running by a failed step would hold the single-instance
   # guard against the next test.
@@ -67,7 +53,7 @@ msiexec() {
   wine msiexec "$@" /l*v "$log" > "$work/msiexec.out" 2>&1 </dev/null
   msi_rc=$?
   tr -d '\r' < "$work/msiexec.out"
-  probe gone msiexec.exe 120 || fail "msiexec processes still running"
+  probe gone msiexec.exe 120 > "$work/gone.out" || fail "msiexec processes still running (probe status $probe_rc: $(cat "$work/gone.out"))"
 }
 
 # run_value VIEW: the Run value's data in the 32- or 64-bit registry view,

@@ -10,16 +10,8 @@
 #   release-script.sh SOURCE_DIR
 top=$1
 release=$top/tools/release.sh
-passed=0
-failed=0
+. "$(dirname "$0")/report.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumarest-release.XXXXXX")
-pass() { passed=$((passed + 1)); printf 'ok   %s\n' "$*"; }
-fail() { failed=$((failed + 1)); printf 'FAIL %s\n' "$*"; }
-check() {
-  what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
 has() { grep -qF -- "$2" "$1"; }
 version=$(sed -n 's/^#define LUMAREST_VERSION_TEXT "\(.*\)"$/\1/p' "$top/app/resources/version.h")
 msi=lumarest-$version.msi
