@@ -3,13 +3,18 @@
 #   WIXL, MSIBUILD  the two tools
 #   WXS             installer/lumarest.wxs
 #   EXE             the 32-bit lumarest.exe to ship
+#   CHECK_EXE       the 32-bit lumarest-check.exe to ship beside it
 #   VERSION         the product version, four numbers (app/resources/version.h)
 #   STAGE           a scratch folder for this build
 #   OUTPUT          the package to write
+# and, optionally,
+#   SOURCE_DATE_EPOCH  a time (seconds since 1970) to date the packaged files
+#                   with, so the cabinet inside does not depend on when the
+#                   files were built (tools/release.sh passes the commit's)
 # The package is written beside OUTPUT and renamed into place at the end,
 # so a failed step never leaves a half-made package that looks finished.
 
-foreach(var WIXL MSIBUILD WXS EXE VERSION STAGE OUTPUT)
+foreach(var WIXL MSIBUILD WXS EXE CHECK_EXE VERSION STAGE OUTPUT)
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "build-package.cmake: ${var} is not set")
   endif()
@@ -57,10 +62,17 @@ endfunction()
 file(REMOVE_RECURSE "${STAGE}")
 file(MAKE_DIRECTORY "${STAGE}")
 configure_file("${EXE}" "${STAGE}/lumarest.exe" COPYONLY)
+configure_file("${CHECK_EXE}" "${STAGE}/lumarest-check.exe" COPYONLY)
 # The state files hold one mark each and no line end, as the controller
 # writes them (see lumarest.wxs for why these marks).
 file(WRITE "${STAGE}/lasttimeACDC.txt" "2")
 file(WRITE "${STAGE}/lasttimeDCRefresh.txt" "2")
+# The cabinet records each file's modification time.
+if(DEFINED SOURCE_DATE_EPOCH AND NOT "${SOURCE_DATE_EPOCH}" STREQUAL "")
+  foreach(name lumarest.exe lumarest-check.exe lasttimeACDC.txt lasttimeDCRefresh.txt)
+    run(touch -d "@${SOURCE_DATE_EPOCH}" "${name}")
+  endforeach()
+endif()
 
 set(partial "${OUTPUT}.partial")
 file(REMOVE "${partial}")
@@ -86,12 +98,35 @@ run("${MSIBUILD}" "${partial}" -q
 run("${MSIBUILD}" "${partial}" -q
   "INSERT INTO Upgrade (UpgradeCode, VersionMin, VersionMax, Attributes, ActionProperty) VALUES ('${upgrade_code}', '0.0.0', '${VERSION}', 768, 'LUMAREST_OLDER_FOUND')")
 
-# wixl does not read the exe's version resource. With the version in the
-# File table Windows Installer applies the versioned-file rules to the exe
+# wixl does not read the exes' version resources. With the version in the
+# File table Windows Installer applies the versioned-file rules to them
 # (a newer exe replaces an older one); a versioned file carries no hash.
+# Both exes carry a version resource.
+foreach(exe lumarest.exe lumarest_check.exe)  # File table keys
+  run("${MSIBUILD}" "${partial}" -q
+    "UPDATE File SET Version = '${VERSION}' WHERE File = '${exe}'")
+  run("${MSIBUILD}" "${partial}" -q
+    "DELETE FROM MsiFileHash WHERE File_ = '${exe}'")
+endforeach()
+
+# The state files are written by a first installation only: with
+# NeverOverwrite (128) the installer leaves a component alone when its key
+# path file exists, whatever the file versioning rules or a repair's
+# REINSTALLMODE would say, so the marks the controller wrote survive an
+# upgrade, a repair and a reinstall; a missing file is installed again.
+# (wixl 0.101 has no NeverOverwrite attribute.)
 run("${MSIBUILD}" "${partial}" -q
-  "UPDATE File SET Version = '${VERSION}' WHERE File = 'lumarest.exe'")
-run("${MSIBUILD}" "${partial}" -q
-  "DELETE FROM MsiFileHash WHERE File_ = 'lumarest.exe'")
+  "UPDATE Component SET Attributes = 128 WHERE Component = 'AcdcStateFile' OR Component = 'DcRefreshStateFile'")
+
+# LUMAREST_START comes from the command line; listed as a secure property
+# it reaches the elevated part of the install however msiexec was started.
+# (wixl writes the list from the Upgrade rows only.)
+# (Not through run(): its argument list would split the value at each ';'.)
+execute_process(COMMAND "${MSIBUILD}" "${partial}" -q
+  "UPDATE Property SET Value = 'LUMAREST_OLDER_FOUND;LUMAREST_NEWER_FOUND;LUMAREST_START' WHERE Property = 'SecureCustomProperties'"
+  RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "build-package.cmake: msibuild could not list LUMAREST_START as secure (${rc})")
+endif()
 
 file(RENAME "${partial}" "${OUTPUT}")

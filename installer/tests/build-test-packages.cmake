@@ -1,9 +1,19 @@
 # The installer tests' packages (cmake -P, from the installer_package test):
-# brings the release build's lumarest.msi up to date, then builds two more
-# from the same lumarest.exe for the upgrade test, into OUT_DIR:
+# brings the release build's lumarest.msi up to date, then puts into OUT_DIR
+# the packages the install tests run, and the two exes those carry:
+#   lumarest-first.msi    VERSION: the release package itself
 #   lumarest-rebuild.msi  the same VERSION again (a new product code)
 #   lumarest-next.msi     NEXT_VERSION
-foreach(var RELEASE_DIR OUT_DIR WIXL MSIBUILD WXS PACKAGE_SCRIPT VERSION NEXT_VERSION)
+#   lumarest.exe, lumarest-check.exe
+# The install tests start the installed controller, so the packages carry
+# exes this machine can run. Where Wine's 32-bit half cannot start programs
+# (a kernel without 32-bit support), they carry RUN_DIR's 64-bit build
+# instead of the release's 32-bit one: the same package source and build
+# script, so the package's own behaviour is what the tests see either way;
+# the release package's tables are checked by installer_tables. The one
+# other difference there: the controllers' stop runs the 64-bit taskkill, as
+# the 32-bit one ([SystemFolder] of a 32-bit package) cannot start either.
+foreach(var RELEASE_DIR RUN_DIR OUT_DIR WIXL MSIBUILD WXS PACKAGE_SCRIPT VERSION NEXT_VERSION)
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "build-test-packages.cmake: ${var} is not set")
   endif()
@@ -20,12 +30,32 @@ run(${CMAKE_COMMAND} --build ${RELEASE_DIR} --target lumarest_msi)
 if(NOT EXISTS ${RELEASE_DIR}/installer/lumarest.msi)
   message(FATAL_ERROR "the release build made no ${RELEASE_DIR}/installer/lumarest.msi")
 endif()
-foreach(package rebuild:${VERSION} next:${NEXT_VERSION})
+
+execute_process(COMMAND /usr/lib/wine/wine --version RESULT_VARIABLE wine32_rc OUTPUT_QUIET ERROR_QUIET)
+file(MAKE_DIRECTORY ${OUT_DIR})
+if(wine32_rc EQUAL 0)
+  set(exe_dir ${RELEASE_DIR}/bin)
+  configure_file(${RELEASE_DIR}/installer/lumarest.msi ${OUT_DIR}/lumarest-first.msi COPYONLY)
+  set(packages rebuild:${VERSION} next:${NEXT_VERSION})
+else()
+  set(exe_dir ${RUN_DIR})
+  message(STATUS "Wine's 32-bit half starts no program here: the install tests' packages "
+    "carry the 64-bit exes of ${RUN_DIR}")
+  set(packages first:${VERSION} rebuild:${VERSION} next:${NEXT_VERSION})
+endif()
+foreach(exe lumarest.exe lumarest-check.exe)
+  configure_file(${exe_dir}/${exe} ${OUT_DIR}/${exe} COPYONLY)
+endforeach()
+foreach(package ${packages})
   string(REPLACE ":" ";" package "${package}")
   list(GET package 0 name)
   list(GET package 1 version)
   run(${CMAKE_COMMAND} -DWIXL=${WIXL} -DMSIBUILD=${MSIBUILD} -DWXS=${WXS}
-    -DEXE=${RELEASE_DIR}/bin/lumarest.exe -DVERSION=${version}
-    -DSTAGE=${OUT_DIR}/${name} -DOUTPUT=${OUT_DIR}/lumarest-${name}.msi
+    -DEXE=${exe_dir}/lumarest.exe -DCHECK_EXE=${exe_dir}/lumarest-check.exe
+    -DVERSION=${version} -DSTAGE=${OUT_DIR}/${name} -DOUTPUT=${OUT_DIR}/lumarest-${name}.msi
     -P ${PACKAGE_SCRIPT})
+  if(NOT wine32_rc EQUAL 0)
+    run(${MSIBUILD} ${OUT_DIR}/lumarest-${name}.msi -q
+      "UPDATE CustomAction SET Target = '[System64Folder]taskkill.exe' WHERE Action = 'SetTaskkillPath'")
+  endif()
 endforeach()

@@ -2,11 +2,13 @@
 # Installs lumarest.msi silently into the throw-away Wine prefix, checks what
 # it put there, runs the installed controller (directly and as a log-on
 # would), removes the package while a controller is running, and checks that
-# the prefix is as it was before.
-#   install-cycle.sh PACKAGE PROBE RELEASE_EXE
+# the prefix is as it was before. (The start after an install is upgrade.sh's;
+# here it is switched off, so the files are seen as the package wrote them.)
+#   install-cycle.sh PACKAGE PROBE PACKAGED_EXE PACKAGED_CHECK_EXE
 msi=$1
 probe=$2
-release_exe=$3
+packaged_exe=$3
+packaged_check_exe=$4
 . "$(dirname "$0")/lib.sh"
 
 [ -f "$msi" ] || abort "no package at $msi"
@@ -24,17 +26,20 @@ snapshot before
 # The folder cannot be moved: not by TARGETDIR (where an unanchored folder
 # tree would go), nor by naming the package's own folders.
 msiexec install /i "$msi_win" /qn 'TARGETDIR=C:\elsewhere\' 'KELVANEFOLDER=C:\elsewhere\Kelvane\' \
-  'INSTALLFOLDER=C:\elsewhere\Lumarest\'
+  'INSTALLFOLDER=C:\elsewhere\Lumarest\' LUMAREST_START=0
 same "msiexec /i /qn exits 0" 0 "$msi_rc"
 [ "$msi_rc" -eq 0 ] || { tail -n 40 "$work/install.log"; abort "the install failed"; }
 check "nothing went to C:\\elsewhere" test ! -e "$drive_c/elsewhere"
 
-check "the exe is the release build's" cmp -s "$release_exe" "$folder_unix/lumarest.exe"
+check "LUMAREST_START=0: the install started no controller" probe gone lumarest.exe 0
+check "the exe is the packaged one" cmp -s "$packaged_exe" "$folder_unix/lumarest.exe"
+check "lumarest-check.exe is installed beside it" cmp -s "$packaged_check_exe" "$folder_unix/lumarest-check.exe"
 printf 2 > "$work/mark2"
 check "lasttimeACDC.txt holds exactly \"2\"" cmp -s "$work/mark2" "$folder_unix/lasttimeACDC.txt"
 check "lasttimeDCRefresh.txt holds exactly \"2\"" cmp -s "$work/mark2" "$folder_unix/lasttimeDCRefresh.txt"
-same "the folder holds those three files and nothing else" \
-  "lasttimeACDC.txt lasttimeDCRefresh.txt lumarest.exe" "$(ls "$folder_unix" | sort | tr '\n' ' ' | sed 's/ $//')"
+same "the folder holds those four files and nothing else" \
+  "lasttimeACDC.txt lasttimeDCRefresh.txt lumarest-check.exe lumarest.exe" \
+  "$(ls "$folder_unix" | sort | tr '\n' ' ' | sed 's/ $//')"
 same "the Kelvane folder holds only Lumarest" "Lumarest" "$(ls "$kelvane_unix")"
 
 # A 32-bit package writes to the 32-bit view of HKLM\Software, which the

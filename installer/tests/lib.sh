@@ -4,22 +4,8 @@
 
 : "${WINEPREFIX:?WINEPREFIX must name the throw-away prefix}"
 
-passed=0
-failed=0
+. "$(dirname "$0")/report.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumarest-installer.XXXXXX")
-
-pass() { passed=$((passed + 1)); printf 'ok   %s\n' "$*"; }
-fail() { failed=$((failed + 1)); printf 'FAIL %s\n' "$*"; }
-# check DESCRIPTION COMMAND...: passes when the command succeeds.
-check() {
-  what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-# same DESCRIPTION EXPECTED ACTUAL
-same() {
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
-}
 finish() {
   # A controller left running by a failed step would hold the single-instance
   # guard against the next test.
@@ -67,7 +53,7 @@ msiexec() {
   wine msiexec "$@" /l*v "$log" > "$work/msiexec.out" 2>&1 </dev/null
   msi_rc=$?
   tr -d '\r' < "$work/msiexec.out"
-  probe gone msiexec.exe 120 || fail "msiexec processes still running"
+  probe gone msiexec.exe 120 > "$work/gone.out" || fail "msiexec processes still running (probe status $probe_rc: $(cat "$work/gone.out"))"
 }
 
 # run_value VIEW: the Run value's data in the 32- or 64-bit registry view,
@@ -98,7 +84,10 @@ settle() {
 #    creates on first use and keeps (a value under them is still compared);
 #  - the 32-bit Run key when it is empty: removing the package's Run value
 #    removes the key once nothing is left in it (Windows Installer deletes
-#    registry keys it empties), and a missing Run key is read as an empty one.
+#    registry keys it empties), and a missing Run key is read as an empty one;
+#  - the 32-bit Uninstall key when it is empty: the first registration of a
+#    32-bit product creates it where a prefix has none (one booted without
+#    Wine's 32-bit half), and the removal leaves it empty.
 normalise_registry() {
   sed -e 's/^\(\[.*\]\) [0-9]*$/\1/' -e '/^#time=/d' "$1" |
     awk '
@@ -114,7 +103,8 @@ normalise_registry() {
       function droppable(h) {
         return h ~ /^\[Software\\\\Classes\\\\Installer(\\\\[^\\]*)?\]$/ ||
                h ~ /^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Installer(\\\\.*)?\]$/ ||
-               h == "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run]"
+               h == "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run]" ||
+               h == "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall]"
       }
       /^\[/ { flush(); header = $0; next }
       header == "" { print; next }
@@ -141,6 +131,25 @@ same_snapshot() {
       head -n 60 "$work/diff.$part"
     fi
   done
+}
+
+# check_started WHAT: WHAT (an install, upgrade or repair) left the installed
+# controller running, its window answering; it is ended here. The probe
+# finds any controller's window: a second one started beside a running
+# controller would have ended at once (single instance), so the window found
+# is the one that was running.
+check_started() {
+  stopped=$(probe stop 30)
+  check "$1 started the installed controller" test -n "$(echo "$stopped" | grep -xF "image $exe_win")"
+  check "... which ends with code 0" test -n "$(echo "$stopped" | grep -x 'exit code 0')"
+  started_pid=$(echo "$stopped" | sed -n 's/^pid //p')
+}
+# check_marks WHEN ACDC DCREFRESH: both state files hold exactly those marks.
+check_marks() {
+  printf %s "$2" > "$work/mark"
+  check "$1: lasttimeACDC.txt holds exactly \"$2\"" cmp -s "$work/mark" "$folder_unix/lasttimeACDC.txt"
+  printf %s "$3" > "$work/mark"
+  check "$1: lasttimeDCRefresh.txt holds exactly \"$3\"" cmp -s "$work/mark" "$folder_unix/lasttimeDCRefresh.txt"
 }
 
 # Nothing of the package is left: folder, files, Run value, registration.

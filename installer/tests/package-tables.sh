@@ -64,7 +64,16 @@ for file in lumarest.exe lasttimeACDC.txt lasttimeDCRefresh.txt; do
   same "$file is installed under that name" "$file" "$(row File "$file" | col 3)"
   same "$file goes into INSTALLFOLDER" INSTALLFOLDER "$(row Component "$component" | col 3)"
 done
+same "lumarest-check.exe is installed beside lumarest.exe, in a component of its own" \
+  "lumarest-check.exe INSTALLFOLDER lumarest_check.exe" \
+  "$(row File lumarest_check.exe | col 3) $(row Component "$(row File lumarest_check.exe | col 2)" | col 3) $(row Component "$(row File lumarest_check.exe | col 2)" | col 6)"
 same "each state file is one byte" "1 1" "$(row File lasttimeACDC.txt | col 4) $(row File lasttimeDCRefresh.txt | col 4)"
+# NeverOverwrite (128) keeps what the controller wrote through upgrades and
+# repairs; the exes must be replaced by a newer release, so they are not.
+for file in lasttimeACDC.txt:128 lasttimeDCRefresh.txt:128 lumarest.exe:0 lumarest_check.exe:0; do
+  attributes=$(row Component "$(row File "${file%%:*}" | col 2)" | col 4)
+  same "${file%%:*}'s component is NeverOverwrite: ${file#*:}" "${file#*:}" $(( ${attributes:-0} & 128 ))
+done
 
 # --- Permissions.
 check "no LockPermissions table beside MsiLockPermissionsEx" \
@@ -134,10 +143,17 @@ check "both upgrade properties reach the elevated install (SecureCustomPropertie
   -a -n "$(property SecureCustomProperties | tr ';' '\n' | grep -x LUMAREST_NEWER_FOUND)"
 check "FindRelatedProducts runs before LaunchConditions" \
   test "$(sequence InstallExecuteSequence FindRelatedProducts)" -lt "$(sequence InstallExecuteSequence LaunchConditions)"
+# The older release goes once this one's files are in place, and before this
+# one is registered (Wine's removal takes the upgrade-code registration with
+# it): InstallExecuteAgain, then at once RemoveExistingProducts, between
+# InstallFiles and the first action after them.
 rep=$(sequence InstallExecuteSequence RemoveExistingProducts)
-check "RemoveExistingProducts runs after InstallValidate, before InstallInitialize" \
-  test -n "$rep" -a "${rep:-0}" -gt "$(sequence InstallExecuteSequence InstallValidate)" \
-  -a "${rep:-0}" -lt "$(sequence InstallExecuteSequence InstallInitialize)"
+same "InstallExecuteAgain comes right after InstallFiles, RemoveExistingProducts right after it" \
+  "InstallFiles InstallExecuteAgain RemoveExistingProducts" \
+  "$(table InstallExecuteSequence | sort -t"$(printf '\t')" -k3n | col 1 | grep -A2 -x InstallFiles | paste -sd' ')"
+check "RemoveExistingProducts runs before this release registers and publishes itself" \
+  test -n "$rep" -a "${rep:-0}" -lt "$(sequence InstallExecuteSequence RegisterProduct)" \
+  -a "${rep:-0}" -lt "$(sequence InstallExecuteSequence PublishProduct)"
 
 # --- Log-on start and the controllers' stop.
 same "the Run value: HKLM, Run key, Lumarest, the quoted exe path" \
@@ -152,5 +168,31 @@ at=$(sequence InstallExecuteSequence StopControllers)
 check "StopControllers runs inside the script, before any file is removed" \
   test -n "$at" -a "${at:-0}" -gt "$(sequence InstallExecuteSequence InstallInitialize)" \
   -a "${at:-0}" -lt "$(sequence InstallExecuteSequence RemoveFiles)"
+
+# --- The start after an install. 18 (the exe an installed File names) +
+# 64 + 128 (asynchronous, not waited for, its exit code ignored); neither
+# 1024 (deferred) nor 2048 (system context): an immediate action runs
+# impersonated, as the installing user.
+start=$(row CustomAction StartController)
+same "StartController runs the installed lumarest.exe without waiting for it, as the installing user" \
+  "210 lumarest.exe " "$(echo "$start" | col 2) $(echo "$start" | col 3) $(echo "$start" | col 4)"
+check "StartController runs after InstallFinalize, once the files are in place" \
+  test "$(sequence InstallExecuteSequence StartController)" -gt "$(sequence InstallExecuteSequence InstallFinalize)"
+same "StartController is in the execute sequence only" "" "$(row InstallUISequence StartController)"
+same "LUMAREST_START is on unless the command line says otherwise, and reaches the elevated install" \
+  "1 LUMAREST_START" "$(property LUMAREST_START) $(property SecureCustomProperties | tr ';' '\n' | grep -x LUMAREST_START)"
+# What the installer makes of the condition in each situation (its own
+# evaluator, in a session of the package): the system account's installs
+# cannot be run here, its SID can be set.
+msi_win=$(winepath -w "$msi" | tr -d '\r')
+for case in "true:a person's install:UserSID=S-1-5-21-1004336348-1177238915-682003330-1001" \
+            "false:the system account's install (Group Policy, Intune, psexec -s):UserSID=S-1-5-18" \
+            "false:a removal:REMOVE=ALL" "false:a removal, lower case:REMOVE=all" \
+            "false:LUMAREST_START=0:LUMAREST_START=0"; do
+  expected=${case%%:*}
+  rest=${case#*:}
+  same "StartController's condition for ${rest%%:*}: $expected" "$expected" \
+    "$(probe condition "$msi_win" StartController "${rest#*:}")"
+done
 
 finish

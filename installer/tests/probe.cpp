@@ -7,7 +7,8 @@
 //                             with its exit command, expect exit code 0
 //   start "<command line>"    start it and see its window; leave it running
 //   stop <seconds>            find a running controller's window (whoever
-//                             started it), end it, print its image path
+//                             started it), end it, print its process id
+//                             and image path
 //   gone <image> <seconds>    wait until no process of that image name is
 //                             left (lumarest.exe, msiexec.exe)
 //   sddl "<SDDL>"             decode a security descriptor: protection and
@@ -15,8 +16,14 @@
 //   version <file>            the file version from its version resource
 //   products <upgrade code>   installed products of that upgrade code, with
 //                             their versions
+//   condition <package> <action> [NAME=VALUE]...
+//                             the condition of that InstallExecuteSequence
+//                             action, evaluated by the installer in a session
+//                             of the package with those properties set:
+//                             prints true, false or none
 #include <windows.h>
 #include <msi.h>
+#include <msiquery.h>
 #include <sddl.h>
 #include <tlhelp32.h>
 
@@ -151,7 +158,7 @@ int Stop(DWORD seconds) {
   const bool answered = Answers(window);
   const long code = EndController(window, process);
   CloseHandle(process);
-  std::printf("image %ls\nexit code %ld\n", image, code);
+  std::printf("pid %lu\nimage %ls\nexit code %ld\n", pid, image, code);
   return answered && code == 0 ? 0 : 1;
 }
 
@@ -244,6 +251,57 @@ int Products(const wchar_t* upgradeCode) {
   }
 }
 
+// The installer's own reading of a condition, so that a test can ask what
+// the package would do in a situation this machine cannot produce (the
+// system account installing, for one). Properties set on the session
+// override what the installer set when it opened the package.
+int Condition(const wchar_t* package, const wchar_t* action, int count, wchar_t** assignments) {
+  MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+  MSIHANDLE session = 0;
+  UINT r = MsiOpenPackageExW(package, MSIOPENPACKAGEFLAGS_IGNOREMACHINESTATE, &session);
+  if (r != ERROR_SUCCESS) {
+    std::printf("cannot open %ls (%u)\n", package, r);
+    return 1;
+  }
+  int status = 1;
+  std::wstring query = L"SELECT `Condition` FROM `InstallExecuteSequence` WHERE `Action` = '";
+  query += action;
+  query += L"'";
+  MSIHANDLE database = MsiGetActiveDatabase(session);
+  MSIHANDLE view = 0, row = 0;
+  wchar_t condition[1024] = L"";
+  DWORD length = 1024;
+  if (MsiDatabaseOpenViewW(database, query.c_str(), &view) != ERROR_SUCCESS ||
+      MsiViewExecute(view, 0) != ERROR_SUCCESS || MsiViewFetch(view, &row) != ERROR_SUCCESS ||
+      MsiRecordGetStringW(row, 1, condition, &length) != ERROR_SUCCESS) {
+    std::printf("no %ls in InstallExecuteSequence\n", action);
+  } else {
+    bool set = true;
+    for (int i = 0; i < count && set; ++i) {
+      std::wstring assignment = assignments[i];
+      const size_t equals = assignment.find(L'=');
+      set = equals != std::wstring::npos &&
+            MsiSetPropertyW(session, assignment.substr(0, equals).c_str(), assignment.c_str() + equals + 1) ==
+                ERROR_SUCCESS;
+      if (!set) std::printf("cannot set %ls\n", assignments[i]);
+    }
+    if (set) {
+      const MSICONDITION result = MsiEvaluateConditionW(session, condition);
+      if (result == MSICONDITION_ERROR) {
+        std::printf("cannot evaluate %ls\n", condition);
+      } else {
+        std::printf("%s\n", result == MSICONDITION_TRUE ? "true" : result == MSICONDITION_FALSE ? "false" : "none");
+        status = 0;
+      }
+    }
+  }
+  if (row) MsiCloseHandle(row);
+  if (view) MsiCloseHandle(view);
+  MsiCloseHandle(database);
+  MsiCloseHandle(session);
+  return status;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -258,6 +316,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"products") return Products(argv[2]);
   }
   if (argc == 4 && std::wstring(argv[1]) == L"gone") return Gone(argv[2], static_cast<DWORD>(_wtoi(argv[3])));
-  std::printf("usage: probe run|start|stop|gone|sddl|version|products ARGUMENT...\n");
+  if (argc >= 4 && std::wstring(argv[1]) == L"condition") return Condition(argv[2], argv[3], argc - 4, argv + 4);
+  std::printf("usage: probe run|start|stop|gone|sddl|version|products|condition ARGUMENT...\n");
   return 2;
 }
