@@ -2,11 +2,11 @@
 // answer and says with the exit code whether the machine qualifies.
 #include "check/check_tool.h"
 
-#include <cstdio>
 #include <new>
 
 #include "check/examination.h"
 #include "check/report.h"
+#include "check/text_encoding.h"
 #include "check/texts.h"
 #include "platform/hresult_error.h"
 
@@ -66,11 +66,7 @@ bool Parse(const std::vector<std::wstring>& arguments, Options* o, std::wstring*
   return true;
 }
 
-std::wstring HexCode(HRESULT code) {
-  wchar_t text[16];
-  std::swprintf(text, 16, L"%08lx", static_cast<unsigned long>(code));
-  return text;
-}
+std::wstring HexCode(HRESULT code) { return HexText(static_cast<unsigned long>(code), 8); }
 
 }  // namespace
 

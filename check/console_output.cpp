@@ -7,14 +7,21 @@
 
 namespace {
 
-void WriteBytes(HANDLE handle, const std::string& bytes) {
+// Writes in chunks until all is written or the handle refuses more.
+template <class Unit, class Write>
+void WriteAll(const Unit* data, std::size_t size, std::size_t chunkLimit, Write write) {
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    const DWORD chunk = static_cast<DWORD>(bytes.size() - done > 65536 ? 65536 : bytes.size() - done);
+  while (done < size) {
+    const DWORD chunk = static_cast<DWORD>(size - done > chunkLimit ? chunkLimit : size - done);
     DWORD written = 0;
-    if (!WriteFile(handle, bytes.data() + done, chunk, &written, nullptr) || written == 0) return;
+    if (!write(data + done, chunk, &written) || written == 0) return;
     done += written;
   }
+}
+
+void WriteBytes(HANDLE handle, const std::string& bytes) {
+  WriteAll(bytes.data(), bytes.size(), 65536,
+           [&](const char* d, DWORD n, DWORD* w) { return WriteFile(handle, d, n, w, nullptr); });
 }
 
 void WriteText(DWORD which, const std::wstring& text) {
@@ -25,13 +32,8 @@ void WriteText(DWORD which, const std::wstring& text) {
     WriteBytes(handle, Utf8(text));
     return;
   }
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const DWORD chunk = static_cast<DWORD>(text.size() - done > 8192 ? 8192 : text.size() - done);
-    DWORD written = 0;
-    if (!WriteConsoleW(handle, text.data() + done, chunk, &written, nullptr) || written == 0) return;
-    done += written;
-  }
+  WriteAll(text.data(), text.size(), 8192,
+           [&](const wchar_t* d, DWORD n, DWORD* w) { return WriteConsoleW(handle, d, n, w, nullptr); });
 }
 
 }  // namespace

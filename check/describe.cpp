@@ -3,21 +3,11 @@
 // text from outside is quoted safely.
 #include "check/describe.h"
 
-#include <cstdio>
-
 #include "check/text_encoding.h"
 
 namespace {
 
 std::wstring Number(long long n) { return std::to_wstring(n); }
-
-std::wstring Hex(unsigned long value) {
-  wchar_t text[16];
-  std::swprintf(text, 16, L"%lx", value);
-  return text;
-}
-
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 bool IsMark(char c) { return c == '1' || c == '2'; }
 
@@ -28,7 +18,7 @@ ConditionDetail DescribeRange(const Examination& e, Language l) {
   bool kept = false;
   for (const VideoControllerSeen& c : e.controllers) kept = kept || c.matched;
   if (FAILED(e.wmiResult))
-    d.summary = Say(Text::kRangeQueryFailed, l, {Hex(static_cast<unsigned long>(e.wmiResult))});
+    d.summary = Say(Text::kRangeQueryFailed, l, {HexText(static_cast<unsigned long>(e.wmiResult))});
   else if (e.realRange)
     d.summary = Say(Text::kRangeFound, l, {Number(e.dcRate), Number(e.acRate)});
   else if (!kept)
@@ -55,7 +45,7 @@ ConditionDetail DescribePanel(const Examination& e, Language l) {
   else if (e.adapters[0].monitorFlags.empty())
     d.summary = Say(Text::kPanelNoMonitor, l, {QuoteForPerson(e.adapters[0].description)});
   else
-    d.summary = Say(Text::kPanelLine, l, {QuoteForPerson(e.adapters[0].description), Hex(e.adapters[0].monitorFlags[0])});
+    d.summary = Say(Text::kPanelLine, l, {QuoteForPerson(e.adapters[0].description), HexText(e.adapters[0].monitorFlags[0])});
   d.hint = Say(Text::kHintPanel, l);
   return d;
 }
@@ -91,7 +81,7 @@ ConditionDetail DescribePolicy(const Examination& e, Language l) {
   else if (e.driver.status != 0)
     d.summary = Say(Text::kPolicyClassUnreadable, l, {Number(e.driver.status)});
   else
-    d.summary = Say(e.policyAllows ? Text::kPolicyAllows : Text::kPolicyForbids, l, {Hex(e.driver.policy)});
+    d.summary = Say(e.policyAllows ? Text::kPolicyAllows : Text::kPolicyForbids, l, {HexText(e.driver.policy)});
 
   for (const DriverKeySeen& k : e.driverKeys) {
     if (k.providerStatus != ERROR_SUCCESS) {
@@ -100,7 +90,7 @@ ConditionDetail DescribePolicy(const Examination& e, Language l) {
     }
     std::wstring verdict = Say(Text::kDriverOther, l);
     if (k.intel) {
-      std::wstring value = k.policyStatus == ERROR_SUCCESS ? Say(Text::kDriverValue, l, {Hex(k.policy)})
+      std::wstring value = k.policyStatus == ERROR_SUCCESS ? Say(Text::kDriverValue, l, {HexText(k.policy)})
                                                            : Say(Text::kDriverNoValue, l, {Number(k.policyStatus)});
       if (k.used) value = Say(Text::kDriverUsed, l, {value});
       verdict = Say(Text::kDriverIntel, l, {value});
@@ -112,12 +102,12 @@ ConditionDetail DescribePolicy(const Examination& e, Language l) {
 }
 
 std::wstring DescribeFile(const Examination& e, const StateFileSeen& file, const char (&mark)[2], Language l) {
-  if (!file.exists) return Say(Text::kFileLine, l, {Wide(file.path), Say(Text::kFileMissing, l)});
+  if (!file.exists) return Say(Text::kFileLine, l, {WidenAscii(file.path), Say(Text::kFileMissing, l)});
   const std::wstring content = !e.marksRead     ? Say(Text::kFileUnreadable, l)
                                : IsMark(mark[0]) ? Say(Text::kMarkText, l, {std::wstring(1, mark[0])})
                                                  : Say(Text::kMarkNone, l);
   return Say(Text::kFileLine, l,
-             {Wide(file.path), Say(file.writable ? Text::kFileWritable : Text::kFileNotWritable, l, {content})});
+             {WidenAscii(file.path), Say(file.writable ? Text::kFileWritable : Text::kFileNotWritable, l, {content})});
 }
 
 ConditionDetail DescribeFiles(const Examination& e, Language l) {

@@ -26,12 +26,6 @@ std::wstring Padded(std::wstring text, std::size_t width) {
   return text;
 }
 
-std::wstring Wide(const char* ascii) {
-  std::wstring out;
-  for (; *ascii; ++ascii) out += static_cast<wchar_t>(*ascii);
-  return out;
-}
-
 std::string Bool(bool value) { return value ? "true" : "false"; }
 
 std::string MarkJson(const char (&mark)[2], bool read) {
@@ -51,12 +45,12 @@ const char* PowerJson(PowerSource power) {
 }  // namespace
 
 std::wstring FormatReport(const Examination& e, Language l) {
-  std::wstring out = Say(Text::kTitle, l, {Wide(LUMAREST_VERSION_TEXT)}) + L"\n\n";
+  std::wstring out = Say(Text::kTitle, l, {WidenAscii(LUMAREST_VERSION_TEXT)}) + L"\n\n";
   for (Condition c : kConditions) {
     const bool holds = e.Holds(c);
     const ConditionDetail d = DescribeCondition(e, c, l);
     out += std::wstring(Say(holds ? Text::kPass : Text::kFail, l)) + L" " +
-           Padded(Wide(ConditionName(c)), 21) + d.summary + L"\n";
+           Padded(WidenAscii(ConditionName(c)), 21) + d.summary + L"\n";
     for (const std::wstring& line : d.lines) out += L"         " + line + L"\n";
     if (!holds) out += L"         " + Say(Text::kWhatToDo, l, {d.hint}) + L"\n";
   }

@@ -77,6 +77,19 @@ std::wstring QuoteForPerson(std::wstring_view text) {
   return out + L"\"";
 }
 
+std::wstring WidenAscii(std::string_view text) { return std::wstring(text.begin(), text.end()); }
+
+std::wstring HexText(unsigned long value, int digits) {
+  static const wchar_t kHex[] = L"0123456789abcdef";
+  std::wstring out;
+  do {
+    out.insert(out.begin(), kHex[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  if (static_cast<int>(out.size()) < digits) out.insert(0, static_cast<std::size_t>(digits) - out.size(), L'0');
+  return out;
+}
+
 std::string Utf8(std::wstring_view text) {
   std::string out;
   ForEachCodePoint(text, [&](char32_t c) { AppendUtf8(out, c); });

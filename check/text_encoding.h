@@ -11,6 +11,12 @@
 // as U+FFFD. Nothing in it can move a terminal's cursor or end the quote.
 std::wstring QuoteForPerson(std::wstring_view text);
 
+// ASCII text (paths, names, the version) as UTF-16.
+std::wstring WidenAscii(std::string_view text);
+
+// A number in lower-case hexadecimal, without 0x, at least `digits` long.
+std::wstring HexText(unsigned long value, int digits = 1);
+
 // UTF-8 of UTF-16 text; an unpaired surrogate becomes U+FFFD.
 std::string Utf8(std::wstring_view text);
 
