@@ -87,10 +87,15 @@ int RunCheckTool(const std::vector<std::wstring>& arguments, LANGID uiLanguage, 
   const Language language = options.json && !options.languageGiven ? Language::kEnglish : options.language;
   try {
     const Examination e = ExamineMachine();
-    if (options.json)
+    if (options.json) {
       out.Bytes(FormatJson(e, language));
-    else
+    } else {
       out.Text(FormatReport(e, language));
+      if (out.OwnsConsoleWindow()) {
+        out.Text(L"\n" + std::wstring(Say(Text::kPressAnyKey, language)) + L"\n");
+        out.WaitForKey();
+      }
+    }
     return e.Qualifies() ? kQualifies : kConditionFails;
   } catch (const HresultError& failure) {
     out.Error(Say(Text::kOutOfMemory, language, {HexCode(failure.code)}) + L"\n");

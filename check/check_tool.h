@@ -14,6 +14,11 @@ class ToolOutput {
   virtual void Text(const std::wstring& text) = 0;
   virtual void Bytes(const std::string& bytes) = 0;
   virtual void Error(const std::wstring& text) = 0;
+  // Whether the report goes to a console window that is the tool's own
+  // (started from Explorer, which closes the window the moment the tool
+  // ends), and waiting there for a key.
+  virtual bool OwnsConsoleWindow() { return false; }
+  virtual void WaitForKey() {}
 };
 
 // Exit codes: fleet tools read exactly these.

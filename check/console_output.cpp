@@ -46,3 +46,29 @@ void ConsoleOutput::Bytes(const std::string& bytes) {
 }
 
 void ConsoleOutput::Error(const std::wstring& text) { WriteText(STD_ERROR_HANDLE, text); }
+
+bool ConsoleOutput::OwnsConsoleWindow() {
+  // Redirected output is read by a program or a file, never by someone
+  // looking at a window.
+  DWORD mode = 0;
+  if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) return false;
+  // A console shared with a shell (cmd, PowerShell) lists the shell too; a
+  // console made for this process alone, as Explorer's start makes it,
+  // lists only this process.
+  DWORD processes[2];
+  return GetConsoleProcessList(processes, 2) == 1;
+}
+
+void ConsoleOutput::WaitForKey() {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return;
+  // Keys pressed while the report was being made do not count.
+  FlushConsoleInputBuffer(input);
+  for (;;) {
+    INPUT_RECORD record;
+    DWORD read = 0;
+    if (!ReadConsoleInputW(input, &record, 1, &read) || read == 0) return;
+    if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+  }
+}

@@ -10,4 +10,6 @@ class ConsoleOutput : public ToolOutput {
   void Text(const std::wstring& text) override;
   void Bytes(const std::string& bytes) override;
   void Error(const std::wstring& text) override;
+  bool OwnsConsoleWindow() override;
+  void WaitForKey() override;
 };

@@ -15,26 +15,52 @@ std::wstring MarkShown(const char (&mark)[2]) { return QuoteForPerson(IsMark(mar
 
 ConditionDetail DescribeRange(const Examination& e, Language l) {
   ConditionDetail d;
-  bool kept = false;
-  for (const VideoControllerSeen& c : e.controllers) kept = kept || c.matched;
+  bool taken = false;
+  for (const VideoControllerSeen& c : e.controllers) taken = taken || c.taken;
   if (FAILED(e.wmiResult))
     d.summary = Say(Text::kRangeQueryFailed, l, {HexText(static_cast<unsigned long>(e.wmiResult))});
   else if (e.realRange)
     d.summary = Say(Text::kRangeFound, l, {Number(e.dcRate), Number(e.acRate)});
-  else if (!kept)
+  else if (!taken)
     d.summary = Say(Text::kRangeNone, l);
   else
     d.summary = Say(Text::kRangeNarrow, l, {Number(e.dcRate), Number(e.acRate)});
 
   if (SUCCEEDED(e.wmiResult) && e.controllers.empty()) d.lines.push_back(Say(Text::kNoControllers, l));
   for (const VideoControllerSeen& c : e.controllers) {
-    const Text status = c.matched ? Text::kControllerIntelKept : c.intel ? Text::kControllerIntel : Text::kControllerOther;
+    const std::wstring name = c.nameIsText ? QuoteForPerson(c.name) : Say(Text::kControllerNotText, l);
+    if (!c.intel) {
+      d.lines.push_back(Say(Text::kControllerOther, l, {name}));
+      continue;
+    }
     d.lines.push_back(Say(Text::kControllerLine, l,
-                          {c.nameIsText ? QuoteForPerson(c.name) : Say(Text::kControllerNotText, l),
-                           Number(c.rawMin), Number(c.rawMax), Number(SnapToNominalRate(c.rawMin)),
-                           Number(SnapToNominalRate(c.rawMax)), Say(status, l)}));
+                          {name, Number(c.rawMin), Number(c.rawMax), Number(SnapToNominalRate(c.rawMin)),
+                           Number(SnapToNominalRate(c.rawMax)),
+                           Say(c.taken ? Text::kControllerIntelKept : Text::kControllerIntel, l)}));
   }
+  if (taken) d.lines.push_back(Say(Text::kControllersUpToTaken, l));
   d.hint = Say(Text::kHintRange, l);
+  return d;
+}
+
+std::wstring RatesText(const std::vector<DWORD>& rates, Language l) {
+  if (rates.empty()) return Say(Text::kOfferedNone, l);
+  std::wstring list;
+  for (DWORD rate : rates) list += (list.empty() ? L"" : L", ") + Number(rate);
+  return Say(Text::kRateValue, l, {list});
+}
+
+ConditionDetail DescribeOffered(const Examination& e, Language l) {
+  ConditionDetail d;
+  const PanelModes& m = e.modes;
+  if (!e.Examined(Condition::kDcRateOffered))
+    d.summary = Say(Text::kOfferedNotExamined, l);
+  else if (!m.read)
+    d.summary = Say(Text::kOfferedUnreadable, l);
+  else
+    d.summary = Say(m.Offers(e.dcRate) ? Text::kOfferedYes : Text::kOfferedNo, l,
+                    {Number(e.dcRate), Number(m.width), Number(m.height), Number(m.bitsPerPixel), RatesText(m.rates, l)});
+  d.hint = Say(Text::kHintOffered, l);
   return d;
 }
 
@@ -92,20 +118,22 @@ ConditionDetail DescribePolicy(const Examination& e, Language l) {
     if (k.intel) {
       std::wstring value = k.policyStatus == ERROR_SUCCESS ? Say(Text::kDriverValue, l, {HexText(k.policy)})
                                                            : Say(Text::kDriverNoValue, l, {Number(k.policyStatus)});
-      if (k.used) value = Say(Text::kDriverUsed, l, {value});
+      if (k.taken) value = Say(Text::kDriverUsed, l, {value});
       verdict = Say(Text::kDriverIntel, l, {value});
     }
     d.lines.push_back(Say(Text::kDriverLine, l, {QuoteForPerson(k.subkey), QuoteForPerson(k.provider), verdict}));
   }
+  if (e.driver.status == 0) d.lines.push_back(Say(Text::kDriverKeysUpToTaken, l));
   d.hint = Say(e.driver.status != 0 ? Text::kHintNoPolicy : Text::kHintPolicy, l);
   return d;
 }
 
-std::wstring DescribeFile(const Examination& e, const StateFileSeen& file, const char (&mark)[2], Language l) {
+std::wstring DescribeFile(const StateFileSeen& file, Language l) {
   if (!file.exists) return Say(Text::kFileLine, l, {WidenAscii(file.path), Say(Text::kFileMissing, l)});
-  const std::wstring content = !e.marksRead     ? Say(Text::kFileUnreadable, l)
-                               : IsMark(mark[0]) ? Say(Text::kMarkText, l, {std::wstring(1, mark[0])})
-                                                 : Say(Text::kMarkNone, l);
+  const std::wstring content = !file.read          ? Say(Text::kFileUnreadable, l)
+                               : file.empty        ? Say(Text::kMarkEmpty, l)
+                               : IsMark(file.mark[0]) ? Say(Text::kMarkText, l, {std::wstring(1, file.mark[0])})
+                                                    : Say(Text::kMarkNone, l);
   return Say(Text::kFileLine, l,
              {WidenAscii(file.path), Say(file.writable ? Text::kFileWritable : Text::kFileNotWritable, l, {content})});
 }
@@ -113,23 +141,35 @@ std::wstring DescribeFile(const Examination& e, const StateFileSeen& file, const
 ConditionDetail DescribeFiles(const Examination& e, Language l) {
   ConditionDetail d;
   d.summary = Say(e.Holds(Condition::kStateFiles) ? Text::kFilesReady : Text::kFilesNotReady, l);
-  d.lines.push_back(DescribeFile(e, e.acdcFile, e.acdcMark, l));
-  d.lines.push_back(DescribeFile(e, e.dcRefreshFile, e.dcRefreshMark, l));
+  d.lines.push_back(DescribeFile(e.acdcFile, l));
+  d.lines.push_back(DescribeFile(e.dcRefreshFile, l));
   d.hint = Say(Text::kHintFiles, l);
   return d;
 }
 
-Text BlockedBy(const Examination& e, Condition c) {
+std::wstring BlockedBy(const Examination& e, Condition c, Language l) {
   switch (c) {
-    case Condition::kRateRange: return Text::kBlockedRange;
-    case Condition::kPanelActive: return Text::kBlockedPanel;
-    case Condition::kNoExternalDisplay: return Text::kBlockedExternal;
+    case Condition::kRateRange: return Say(Text::kBlockedRange, l);
+    case Condition::kDcRateOffered:
+      if (!e.modes.read) return Say(Text::kBlockedModesUnreadable, l);
+      return Say(Text::kBlockedNotOffered, l, {Number(e.dcRate), Number(e.modes.width), Number(e.modes.height)});
+    case Condition::kPanelActive: return Say(Text::kBlockedPanel, l);
+    case Condition::kNoExternalDisplay: return Say(Text::kBlockedExternal, l);
     case Condition::kPowerScheme:
-      return e.schemeStatus != ERROR_SUCCESS ? Text::kBlockedSchemeUnreadable : Text::kBlockedSchemeExempt;
-    case Condition::kDriverPolicy: return e.driver.status != 0 ? Text::kBlockedNoPolicy : Text::kBlockedPolicy;
-    case Condition::kStateFiles: return Text::kBlockedFiles;
+      return Say(e.schemeStatus != ERROR_SUCCESS ? Text::kBlockedSchemeUnreadable : Text::kBlockedSchemeExempt, l);
+    case Condition::kDriverPolicy:
+      return Say(e.driver.status != 0 ? Text::kBlockedNoPolicy : Text::kBlockedPolicy, l);
+    case Condition::kStateFiles: break;
   }
-  return Text::kBlockedFiles;
+  return Say(Text::kBlockedFiles, l);
+}
+
+// The first capability condition that fails, in the report's order; the
+// reason it gives.
+std::wstring CapabilityBlockedBy(const Examination& e, Language l) {
+  for (Condition c : kConditions)
+    if (KindOf(c) == ConditionKind::kCapability && e.Fails(c)) return BlockedBy(e, c, l);
+  return {};
 }
 
 }  // namespace
@@ -137,6 +177,7 @@ Text BlockedBy(const Examination& e, Condition c) {
 ConditionDetail DescribeCondition(const Examination& e, Condition condition, Language language) {
   switch (condition) {
     case Condition::kRateRange: return DescribeRange(e, language);
+    case Condition::kDcRateOffered: return DescribeOffered(e, language);
     case Condition::kPanelActive: return DescribePanel(e, language);
     case Condition::kNoExternalDisplay: return DescribeExternal(e, language);
     case Condition::kPowerScheme: return DescribeScheme(e, language);
@@ -156,18 +197,19 @@ std::wstring DescribePower(const Examination& e, Language l) {
   switch (e.power) {
     case PowerSource::kMains: return Say(Text::kPowerMains, l);
     case PowerSource::kBattery: return Say(Text::kPowerBattery, l);
-    case PowerSource::kUnknown: break;
+    case PowerSource::kUnreadable: break;
   }
   return Say(Text::kPowerUnknown, l);
 }
 
 std::wstring DescribeCurrentRate(const Examination& e, Language l) {
-  return e.currentRate ? Say(Text::kRateValue, l, {Number(*e.currentRate)}) : Say(Text::kRateUnknown, l);
+  return e.CurrentRate() ? Say(Text::kRateValue, l, {Number(*e.CurrentRate())}) : Say(Text::kRateUnknown, l);
 }
 
 std::wstring DescribeMarks(const Examination& e, Language l) {
-  if (!e.marksRead) return Say(Text::kMarksUnread, l);
-  return Say(e.due ? Text::kMarksDue : Text::kMarksNotDue, l, {MarkShown(e.acdcMark), MarkShown(e.dcRefreshMark)});
+  if (!e.MarksRead()) return Say(Text::kMarksUnread, l);
+  return Say(e.due ? Text::kMarksDue : Text::kMarksNotDue, l,
+             {MarkShown(e.acdcFile.mark), MarkShown(e.dcRefreshFile.mark)});
 }
 
 std::wstring DescribeController(const Examination& e, Language l) {
@@ -179,20 +221,42 @@ std::wstring DescribeAutostart(const Examination& e, Language l) {
   return Say(e.autostart ? Text::kAutostartYes : Text::kAutostartNo, l);
 }
 
+std::wstring DescribeCapability(const Examination& e, Language l) {
+  if (e.Capable()) return Say(Text::kCapableYes, l, {Number(e.dcRate)});
+  return Say(Text::kCapableNo, l, {CapabilityBlockedBy(e, l)});
+}
+
+std::wstring DescribeInstallation(const Examination& e, Language l) {
+  if (e.Installed()) return Say(Text::kInstalledYes, l);
+  if (e.NothingInstalled()) return Say(Text::kInstalledNothing, l);
+  std::wstring missing;
+  if (!e.Holds(Condition::kStateFiles)) missing = Say(Text::kInstallFilesNotUsable, l);
+  if (!e.autostart) missing += (missing.empty() ? L"" : L"; ") + std::wstring(Say(Text::kInstallNoAutostart, l));
+  return Say(Text::kInstalledPartly, l, {missing});
+}
+
 std::wstring Verdict(const Examination& e, Language l) {
+  // Run before installing (from the release folder, say): the question is
+  // whether this laptop can be switched at all, not what a controller that
+  // is not here would do.
+  if (e.NothingInstalled()) {
+    if (e.Capable()) return Say(Text::kVerdictNotInstalledCapable, l, {Number(e.dcRate)});
+    return Say(Text::kVerdictNotInstalledIncapable, l, {CapabilityBlockedBy(e, l)});
+  }
   for (Condition c : kConditions)
-    if (!e.Holds(c)) return Say(Text::kVerdictBlocked, l, {Say(BlockedBy(e, c), l)});
-  if (e.power == PowerSource::kUnknown) return Say(Text::kVerdictUnknownPower, l);
+    if (e.Fails(c)) return Say(Text::kVerdictBlocked, l, {BlockedBy(e, c, l)});
+  if (e.power == PowerSource::kUnreadable) return Say(Text::kVerdictUnknownPower, l);
   if (!e.due)
-    return Say(e.acdcMark[0] == '2' ? Text::kVerdictNotDueByHand : Text::kVerdictNotDueMarks, l);
+    return Say(e.acdcFile.mark[0] == '2' ? Text::kVerdictNotDueByHand : Text::kVerdictNotDueMarks, l);
   const std::wstring dc = Number(e.dcRate);
   if (e.power == PowerSource::kMains) return Say(Text::kVerdictMains, l, {dc});
-  if (!e.currentRate) return Say(Text::kVerdictBatterySwitchTo, l, {dc});
-  if (*e.currentRate == static_cast<DWORD>(e.dcRate)) return Say(Text::kVerdictBatteryAlready, l, {dc});
-  return Say(Text::kVerdictBatterySwitch, l, {Number(*e.currentRate), dc});
+  const std::optional<DWORD> current = e.CurrentRate();
+  if (!current) return Say(Text::kVerdictBatterySwitchTo, l, {dc});
+  if (*current == static_cast<DWORD>(e.dcRate)) return Say(Text::kVerdictBatteryAlready, l, {dc});
+  return Say(Text::kVerdictBatterySwitch, l, {Number(*current), dc});
 }
 
 std::wstring VerdictHint(const Examination& e, Language l) {
-  if (!e.Qualifies() || e.power == PowerSource::kUnknown || e.due) return {};
+  if (!e.Qualifies() || e.power == PowerSource::kUnreadable || e.due) return {};
   return Say(Text::kHintNotDue, l);
 }

@@ -25,6 +25,10 @@ std::wstring DescribeCurrentRate(const Examination& e, Language language);
 std::wstring DescribeMarks(const Examination& e, Language language);
 std::wstring DescribeController(const Examination& e, Language language);
 std::wstring DescribeAutostart(const Examination& e, Language language);
+// Whether this laptop can be switched at all, and whether Lumarest is
+// installed here: the two answers a fleet reads before the moment's.
+std::wstring DescribeCapability(const Examination& e, Language language);
+std::wstring DescribeInstallation(const Examination& e, Language language);
 
 // What the controller would do, in one sentence, and for a switch that is
 // not due, what the person can do (empty otherwise).

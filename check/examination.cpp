@@ -1,18 +1,17 @@
 // ExamineMachine: the controller's probes, run once, read only. Nothing here
-// opens a state file for writing in a way that could change it, writes the
-// registry, changes the display mode or sends the controller a message.
+// opens a file for writing, holds a state file beyond reading its bytes,
+// writes the registry, changes the display mode or sends the controller a
+// message.
 #include "check/examination.h"
 
 #include <cwchar>
 #include <new>
 
 #include "app/controller_state.h"
-#include "display/adapter.h"
 #include "platform/hresult_error.h"
 #include "platform/os_calls.h"
 #include "policy/rate_gate.h"
 #include "policy/restore_decision.h"
-#include "policy/state_files.h"
 
 namespace {
 
@@ -45,30 +44,30 @@ struct Lists final : TopologyObserver, VideoControllerObserver, DriverKeyObserve
     }
   }
 
-  void Adapter(const wchar_t* description, std::size_t length, bool intel) noexcept override {
-    Noting([&] { e.adapters.push_back({std::wstring(description, length), intel, {}, 0}); });
+  void Adapter(const AdapterRead& a) noexcept override {
+    Noting([&] { e.adapters.push_back({std::wstring(a.description, a.length), a.intel, {}, 0}); });
   }
-  void Monitor(DWORD stateFlags, bool active) noexcept override {
+  void Monitor(const MonitorRead& m) noexcept override {
     Noting([&] {
       if (e.adapters.empty()) return;
-      e.adapters.back().monitorFlags.push_back(stateFlags);
-      if (active) ++e.adapters.back().activeMonitors;
+      e.adapters.back().monitorFlags.push_back(m.stateFlags);
+      if (m.active) ++e.adapters.back().activeMonitors;
     });
   }
-  void Controller(const wchar_t* name, std::size_t length, bool intel, std::uint32_t rawMin, std::uint32_t rawMax,
-                  bool kept) noexcept override {
+  // Every Intel controller read overwrites the stored range, so the one
+  // taken is the last Intel one.
+  void Controller(const VideoControllerRead& c) noexcept override {
     Noting([&] {
-      if (kept)
-        for (VideoControllerSeen& earlier : e.controllers) earlier.matched = false;
-      e.controllers.push_back({name != nullptr, name ? std::wstring(name, length) : std::wstring(), intel, rawMin,
-                               rawMax, kept});
+      if (c.intel)
+        for (VideoControllerSeen& earlier : e.controllers) earlier.taken = false;
+      e.controllers.push_back({c.name != nullptr, c.name ? std::wstring(c.name, c.length) : std::wstring(), c.intel,
+                               c.rawMin, c.rawMax, c.intel});
     });
   }
-  void Key(const wchar_t* subkey, LSTATUS providerStatus, const wchar_t* provider, std::size_t providerLength,
-           bool intel, LSTATUS policyStatus, std::uint32_t policy, bool used) noexcept override {
+  void Key(const DriverKeyRead& k) noexcept override {
     Noting([&] {
-      e.driverKeys.push_back({subkey, providerStatus, std::wstring(provider, providerLength), intel, policyStatus,
-                              policy, used});
+      e.driverKeys.push_back({k.subkey, k.providerStatus, std::wstring(k.provider, k.providerLength), k.intel,
+                              k.policyStatus, k.policy, k.intel && k.policyStatus == ERROR_SUCCESS});
     });
   }
   void RaiseIfOutOfMemory() const {
@@ -88,14 +87,6 @@ void ReadPowerScheme(Examination& e) {
   e.exemptScheme = IsExemptPowerScheme(scheme);
 }
 
-StateFileSeen LookAtStateFile(StateFile file) {
-  StateFileSeen seen;
-  seen.path = StateFilePath(file);
-  seen.exists = StateFileExists(file);
-  seen.writable = seen.exists && StateFileOpensForWriting(file);
-  return seen;
-}
-
 bool AutostartRegistered() {
   HKEY run = nullptr;
   if (os.RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ | KEY_WOW64_32KEY, &run) != ERROR_SUCCESS)
@@ -105,11 +96,14 @@ bool AutostartRegistered() {
   return found;
 }
 
+bool Usable(const StateFileSeen& file) { return file.exists && file.read && file.writable; }
+
 }  // namespace
 
 const char* ConditionName(Condition condition) {
   switch (condition) {
     case Condition::kRateRange: return "rate_range";
+    case Condition::kDcRateOffered: return "dc_rate_offered";
     case Condition::kPanelActive: return "panel_active";
     case Condition::kNoExternalDisplay: return "no_external_display";
     case Condition::kPowerScheme: return "power_scheme";
@@ -119,15 +113,42 @@ const char* ConditionName(Condition condition) {
   return "?";
 }
 
+ConditionKind KindOf(Condition condition) {
+  switch (condition) {
+    case Condition::kRateRange:
+    case Condition::kDcRateOffered:
+    case Condition::kDriverPolicy: return ConditionKind::kCapability;
+    case Condition::kPanelActive:
+    case Condition::kNoExternalDisplay:
+    case Condition::kPowerScheme: return ConditionKind::kMoment;
+    case Condition::kStateFiles: break;
+  }
+  return ConditionKind::kInstallation;
+}
+
+const char* KindName(ConditionKind kind) {
+  switch (kind) {
+    case ConditionKind::kCapability: return "capability";
+    case ConditionKind::kMoment: return "moment";
+    case ConditionKind::kInstallation: break;
+  }
+  return "installation";
+}
+
+bool Examination::Examined(Condition condition) const {
+  return condition != Condition::kDcRateOffered || realRange;
+}
+
 bool Examination::Holds(Condition condition) const {
+  if (!Examined(condition)) return false;
   switch (condition) {
     case Condition::kRateRange: return realRange;
+    case Condition::kDcRateOffered: return modes.Offers(dcRate);
     case Condition::kPanelActive: return panelActive;
     case Condition::kNoExternalDisplay: return !externalDisplay;
     case Condition::kPowerScheme: return schemeStatus == ERROR_SUCCESS && !exemptScheme;
     case Condition::kDriverPolicy: return driver.status == 0 && policyAllows;
-    case Condition::kStateFiles:
-      return acdcFile.writable && dcRefreshFile.writable && marksRead;
+    case Condition::kStateFiles: return Usable(acdcFile) && Usable(dcRefreshFile);
   }
   return false;
 }
@@ -137,6 +158,16 @@ bool Examination::Qualifies() const {
     if (!Holds(c)) return false;
   return true;
 }
+
+bool Examination::Capable() const {
+  for (Condition c : kConditions)
+    if (KindOf(c) == ConditionKind::kCapability && !Holds(c)) return false;
+  return true;
+}
+
+bool Examination::Installed() const { return Holds(Condition::kStateFiles) && autostart; }
+
+bool Examination::NothingInstalled() const { return !acdcFile.exists && !dcRefreshFile.exists && !autostart; }
 
 Examination ExamineMachine() {
   // The probes read and write the controller's record. They run on a
@@ -159,6 +190,7 @@ Examination ExamineMachine() {
   e.dcRate = controllerState.dcRate;
   e.acRate = controllerState.acRate;
   e.realRange = RatesSpanARealRange(e.acRate, e.dcRate);
+  e.modes = ReadPanelModes();
   e.panelActive = IsPrimaryPanelActive();
 
   ReadPowerScheme(e);
@@ -168,18 +200,9 @@ Examination ExamineMachine() {
 
   e.acdcFile = LookAtStateFile(StateFile::kAcdc);
   e.dcRefreshFile = LookAtStateFile(StateFile::kDcRefresh);
-  e.marksRead = ReadStateMarks();
-  if (e.marksRead) {
-    e.acdcMark[0] = controllerState.acdcMark[0];
-    e.dcRefreshMark[0] = controllerState.dcRefreshMark[0];
-    e.due = SwitchIsDue(e.acdcMark, e.dcRefreshMark);
-  }
+  if (e.MarksRead()) e.due = SwitchIsDue(e.acdcFile.mark, e.dcRefreshFile.mark);
 
   e.power = ReadPowerSource();
-  DISPLAY_DEVICEW adapter;
-  DEVMODEW mode;
-  if (ReadFirstAdapter(&adapter) && ReadCurrentMode(adapter, &mode)) e.currentRate = mode.dmDisplayFrequency;
-
   e.controllerRunning = os.FindWindowW(kControllerClass, kControllerTitle) != nullptr;
   e.autostart = AutostartRegistered();
   return e;

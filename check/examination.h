@@ -1,5 +1,5 @@
 // What lumarest-check finds on this machine: the facts behind each of the
-// six conditions the controller needs before it switches the panel on
+// seven conditions the controller needs before it switches the panel on
 // battery, and the facts around them. Everything is found with the
 // controller's own probes and judged with the controller's own tests; the
 // examination only reads.
@@ -11,22 +11,46 @@
 #include <string>
 #include <vector>
 
+#include "check/panel_modes.h"
+#include "check/state_file_look.h"
 #include "discovery/driver_policy.h"
 #include "discovery/refresh_range.h"
 #include "display/topology.h"
 #include "policy/power_scheme.h"
 #include "policy/power_source.h"
 
-enum class Condition { kRateRange, kPanelActive, kNoExternalDisplay, kPowerScheme, kDriverPolicy, kStateFiles };
+enum class Condition {
+  kRateRange,
+  kDcRateOffered,
+  kPanelActive,
+  kNoExternalDisplay,
+  kPowerScheme,
+  kDriverPolicy,
+  kStateFiles
+};
 
-// What the probes saw, as their observers were told it.
+inline constexpr Condition kConditions[] = {Condition::kRateRange,     Condition::kDcRateOffered,
+                                            Condition::kPanelActive,   Condition::kNoExternalDisplay,
+                                            Condition::kPowerScheme,   Condition::kDriverPolicy,
+                                            Condition::kStateFiles};
+
+// What a condition is about: what this laptop and its driver allow, the
+// moment (lid, dock, power plan), or whether Lumarest is installed.
+enum class ConditionKind { kCapability, kMoment, kInstallation };
+
+// The names in the report and in the JSON: rate_range, ...; capability, ...
+const char* ConditionName(Condition condition);
+ConditionKind KindOf(Condition condition);
+const char* KindName(ConditionKind kind);
+
+// What the probes told their observers, up to where each stopped.
 struct VideoControllerSeen {
   bool nameIsText = false;   // "Name" was a string
   std::wstring name;         // its UTF-16 units as WMI gave them
-  bool intel = false;        // passed the vendor test
-  std::uint32_t rawMin = 0;  // the rates as the discovery takes them
+  bool intel = false;        // passed the vendor test (its rates were read)
+  std::uint32_t rawMin = 0;  // the rates as the discovery took them
   std::uint32_t rawMax = 0;
-  bool matched = false;      // its rates are the ones the discovery kept
+  bool taken = false;        // its rates are the stored range
 };
 
 struct AdapterSeen {
@@ -43,20 +67,7 @@ struct DriverKeySeen {
   bool intel = false;
   LSTATUS policyStatus = ERROR_FILE_NOT_FOUND;
   std::uint32_t policy = 0;
-  bool used = false;  // the value the scan returns
-};
-
-inline constexpr Condition kConditions[] = {Condition::kRateRange,         Condition::kPanelActive,
-                                            Condition::kNoExternalDisplay, Condition::kPowerScheme,
-                                            Condition::kDriverPolicy,      Condition::kStateFiles};
-
-// The condition's name in the report and in the JSON: rate_range, ...
-const char* ConditionName(Condition condition);
-
-struct StateFileSeen {
-  std::string path;
-  bool exists = false;
-  bool writable = false;  // this user may open it for writing
+  bool taken = false;  // the value the scan returns
 };
 
 struct Examination {
@@ -66,6 +77,9 @@ struct Examination {
   std::int32_t dcRate = 0;
   std::int32_t acRate = 0;
   bool realRange = false;
+
+  // dc_rate_offered: the modes adapter 0 lists.
+  PanelModes modes;
 
   // panel_active and no_external_display.
   bool panelActive = false;
@@ -84,19 +98,26 @@ struct Examination {
 
   // state_files, and the marks they hold.
   StateFileSeen acdcFile, dcRefreshFile;
-  bool marksRead = false;
-  char acdcMark[2] = {};
-  char dcRefreshMark[2] = {};
   bool due = false;  // the mark table says a switch is due at the next battery decision
 
   // Around the conditions.
-  PowerSource power = PowerSource::kUnknown;
-  std::optional<DWORD> currentRate;  // adapter 0's current mode
+  PowerSource power = PowerSource::kUnreadable;
   bool controllerRunning = false;
   bool autostart = false;
 
-  bool Holds(Condition condition) const;
-  bool Qualifies() const;  // all six hold
+  std::optional<DWORD> CurrentRate() const {
+    return modes.read ? std::optional<DWORD>(modes.currentRate) : std::nullopt;
+  }
+  // The controller reads both files or neither.
+  bool MarksRead() const { return acdcFile.read && dcRefreshFile.read; }
+  // dc_rate_offered needs a DC rate, and without a range there is none.
+  bool Examined(Condition condition) const;
+  bool Holds(Condition condition) const;  // false for a condition not examined
+  bool Fails(Condition condition) const { return Examined(condition) && !Holds(condition); }
+  bool Qualifies() const;  // every condition holds
+  bool Capable() const;    // every capability condition holds
+  bool Installed() const;  // both state files usable and the autostart value registered
+  bool NothingInstalled() const;  // neither state file, nor the autostart value
 };
 
 // Runs the probes in the order the controller does: topology, range, panel,

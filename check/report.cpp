@@ -28,16 +28,24 @@ std::wstring Padded(std::wstring text, std::size_t width) {
 
 std::string Bool(bool value) { return value ? "true" : "false"; }
 
-std::string MarkJson(const char (&mark)[2], bool read) {
-  if (!read || (mark[0] != '1' && mark[0] != '2')) return "null";
-  return std::string("\"") + mark[0] + "\"";
+// A mark only when the controller would read both files.
+std::string MarkJson(const StateFileSeen& file, bool marksRead) {
+  if (!marksRead || (file.mark[0] != '1' && file.mark[0] != '2')) return "null";
+  return std::string("\"") + file.mark[0] + "\"";
+}
+
+std::string RatesJson(const PanelModes& modes) {
+  if (!modes.read) return "null";
+  std::string list = "[";
+  for (DWORD rate : modes.rates) list += (list.size() > 1 ? ", " : "") + std::to_string(rate);
+  return list + "]";
 }
 
 const char* PowerJson(PowerSource power) {
   switch (power) {
     case PowerSource::kMains: return "\"ac\"";
     case PowerSource::kBattery: return "\"battery\"";
-    case PowerSource::kUnknown: break;
+    case PowerSource::kUnreadable: break;
   }
   return "\"unknown\"";
 }
@@ -47,18 +55,20 @@ const char* PowerJson(PowerSource power) {
 std::wstring FormatReport(const Examination& e, Language l) {
   std::wstring out = Say(Text::kTitle, l, {WidenAscii(LUMAREST_VERSION_TEXT)}) + L"\n\n";
   for (Condition c : kConditions) {
+    const bool examined = e.Examined(c);
     const bool holds = e.Holds(c);
     const ConditionDetail d = DescribeCondition(e, c, l);
-    out += std::wstring(Say(holds ? Text::kPass : Text::kFail, l)) + L" " +
+    out += std::wstring(Say(!examined ? Text::kNotExamined : holds ? Text::kPass : Text::kFail, l)) + L" " +
            Padded(WidenAscii(ConditionName(c)), 21) + d.summary + L"\n";
     for (const std::wstring& line : d.lines) out += L"         " + line + L"\n";
-    if (!holds) out += L"         " + Say(Text::kWhatToDo, l, {d.hint}) + L"\n";
+    if (examined && !holds) out += L"         " + Say(Text::kWhatToDo, l, {d.hint}) + L"\n";
   }
   out += L"\n";
   const std::pair<Text, std::wstring> facts[] = {
       {Text::kPowerLabel, DescribePower(e, l)},           {Text::kRateLabel, DescribeCurrentRate(e, l)},
       {Text::kMarksLabel, DescribeMarks(e, l)},           {Text::kControllerLabel, DescribeController(e, l)},
-      {Text::kAutostartLabel, DescribeAutostart(e, l)}};
+      {Text::kAutostartLabel, DescribeAutostart(e, l)},   {Text::kCapableLabel, DescribeCapability(e, l)},
+      {Text::kInstalledLabel, DescribeInstallation(e, l)}};
   for (const auto& [label, value] : facts) out += Padded(Say(label, l), 14) + L"  " + value + L"\n";
   out += L"\n" + std::wstring(Say(Text::kVerdictLabel, l)) +
          (l == Language::kTraditionalChinese ? L"：" : L": ") + Verdict(e, l) + L"\n";
@@ -68,22 +78,30 @@ std::wstring FormatReport(const Examination& e, Language l) {
 }
 
 std::string FormatJson(const Examination& e, Language l) {
+  // Schema 2. Within one schema number keys are only ever added; none is
+  // changed or removed.
   std::string out = "{\n";
+  out += "  \"schema\": 2,\n";
   out += "  \"qualifies\": " + Bool(e.Qualifies()) + ",\n";
+  out += "  \"capable\": " + Bool(e.Capable()) + ",\n";
+  out += "  \"installed\": " + Bool(e.Installed()) + ",\n";
   out += "  \"conditions\": [\n";
   bool first = true;
   for (Condition c : kConditions) {
     if (!first) out += ",\n";
     first = false;
-    out += std::string("    {\"name\": \"") + ConditionName(c) + "\", \"ok\": " + Bool(e.Holds(c)) +
+    out += std::string("    {\"name\": \"") + ConditionName(c) + "\", \"kind\": \"" + KindName(KindOf(c)) +
+           "\", \"ok\": " + (e.Examined(c) ? Bool(e.Holds(c)) : "null") +
            ", \"detail\": " + JsonString(DetailOnOneLine(DescribeCondition(e, c, l))) + "}";
   }
   out += "\n  ],\n";
   out += std::string("  \"power\": ") + PowerJson(e.power) + ",\n";
+  const std::optional<DWORD> current = e.CurrentRate();
   out += "  \"rates\": {\"dc\": " + std::to_string(e.dcRate) + ", \"ac\": " + std::to_string(e.acRate) +
-         ", \"current\": " + (e.currentRate ? std::to_string(*e.currentRate) : std::string("null")) + "},\n";
-  out += "  \"marks\": {\"lasttimeACDC\": " + MarkJson(e.acdcMark, e.marksRead) +
-         ", \"lasttimeDCRefresh\": " + MarkJson(e.dcRefreshMark, e.marksRead) + "},\n";
+         ", \"current\": " + (current ? std::to_string(*current) : std::string("null")) +
+         ", \"offered\": " + RatesJson(e.modes) + "},\n";
+  out += "  \"marks\": {\"lasttimeACDC\": " + MarkJson(e.acdcFile, e.MarksRead()) +
+         ", \"lasttimeDCRefresh\": " + MarkJson(e.dcRefreshFile, e.MarksRead()) + "},\n";
   out += "  \"due\": " + Bool(e.due) + ",\n";
   out += "  \"controller_running\": " + Bool(e.controllerRunning) + ",\n";
   out += "  \"autostart\": " + Bool(e.autostart) + ",\n";

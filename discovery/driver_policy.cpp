@@ -6,7 +6,6 @@
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
-#include <optional>
 
 #include "platform/os_calls.h"
 
@@ -50,9 +49,6 @@ DriverPolicyResult ReadDriverPowerPolicy(DriverKeyObserver* observer) {
   const LSTATUS opened = os.RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDisplayAdapterClass, 0, KEY_READ, &classKey);
   if (opened != ERROR_SUCCESS) return {static_cast<std::int32_t>(opened), 0};
 
-  // For the diagnostic the scan lists every subkey; the result is still the
-  // first match, where the controller's own scan ends.
-  std::optional<DriverPolicyResult> found;
   wchar_t subkey[kNameUnits];
   wchar_t provider[kProviderBytes / sizeof(wchar_t)] = {};
   for (DWORD index = 0;; ++index) {
@@ -64,25 +60,25 @@ DriverPolicyResult ReadDriverPowerPolicy(DriverKeyObserver* observer) {
 
     DWORD type = 0;
     DWORD providerSize = kProviderBytes;
-    const LSTATUS providerRead =
+    DriverKeyRead read = {subkey, ERROR_SUCCESS, provider, 0, false, ERROR_FILE_NOT_FOUND, 0};
+    read.providerStatus =
         os.RegGetValueW(classKey, subkey, L"ProviderName", RRF_RT_ANY, &type, provider, &providerSize);
-    const bool intel = providerRead == ERROR_SUCCESS && IsIntelProvider(provider, providerSize);
-    LSTATUS policyRead = ERROR_FILE_NOT_FOUND;
-    DWORD policy = 0;
-    bool used = false;
-    if (intel) {
-      DWORD policySize = sizeof policy;
-      policyRead = os.RegGetValueW(classKey, subkey, L"DCUserPreferencePolicy", RRF_RT_ANY, &type, &policy,
-                                   &policySize);
-      if (policyRead != ERROR_SUCCESS) policy = 0;
-      used = policyRead == ERROR_SUCCESS && !found;
-      if (used) found = DriverPolicyResult{0, policy};
+    if (read.providerStatus == ERROR_SUCCESS) {
+      read.providerLength = ProviderLength(provider, providerSize);
+      read.intel = IsIntelProvider(provider, providerSize);
     }
-    if (observer != nullptr)
-      observer->Key(subkey, providerRead, provider,
-                    providerRead == ERROR_SUCCESS ? ProviderLength(provider, providerSize) : 0, intel, policyRead,
-                    policy, used);
-    if (used && observer == nullptr) break;
+    if (read.intel) {
+      DWORD policy = 0;
+      DWORD policySize = sizeof policy;
+      read.policyStatus = os.RegGetValueW(classKey, subkey, L"DCUserPreferencePolicy", RRF_RT_ANY, &type,
+                                          &policy, &policySize);
+      if (read.policyStatus == ERROR_SUCCESS) read.policy = policy;
+    }
+    if (observer != nullptr) observer->Key(read);
+    if (read.intel && read.policyStatus == ERROR_SUCCESS) {
+      os.RegCloseKey(classKey);
+      return {0, read.policy};
+    }
 
     // Passed over: the next subkey starts from a clean buffer.
     wmemset(provider, 0, std::size(provider));
@@ -90,5 +86,5 @@ DriverPolicyResult ReadDriverPowerPolicy(DriverKeyObserver* observer) {
   }
 
   os.RegCloseKey(classKey);
-  return found ? *found : DriverPolicyResult{ERROR_NO_MORE_ITEMS, 0};
+  return {ERROR_NO_MORE_ITEMS, 0};
 }

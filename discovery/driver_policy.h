@@ -15,21 +15,27 @@ struct DriverPolicyResult {
 // policy value can be read. Reads only; keeps nothing between calls.
 DriverPolicyResult ReadDriverPowerPolicy();
 
-// Told every class subkey the scan reads (the diagnostic lists them). Called
-// from inside the scan, so it must not throw.
+// What the scan read in one class subkey, as it read it.
+struct DriverKeyRead {
+  const wchar_t* subkey;
+  LSTATUS providerStatus;    // reading "ProviderName"
+  const wchar_t* provider;   // the text up to its first NUL within the bytes read,
+  std::size_t providerLength;  // valid when providerStatus is 0
+  bool intel;                // the provider passed the vendor test
+  LSTATUS policyStatus;      // reading "DCUserPreferencePolicy", for an Intel subkey only;
+  std::uint32_t policy;      // ERROR_FILE_NOT_FOUND and 0 for any other subkey
+};
+
+// Told every class subkey the scan reads, up to and including the one whose
+// value it returns (the diagnostic lists them). Called from inside the scan,
+// so it must not throw.
 class DriverKeyObserver {
  public:
-  // `provider` is the text up to its first NUL within the bytes read, valid
-  // when `providerStatus` is 0; the policy value is read, and told, for an
-  // Intel subkey only; `used`: the value the scan returns.
-  virtual void Key(const wchar_t* subkey, LSTATUS providerStatus, const wchar_t* provider,
-                   std::size_t providerLength, bool intel, LSTATUS policyStatus, std::uint32_t policy,
-                   bool used) noexcept = 0;
+  virtual void Key(const DriverKeyRead& key) noexcept = 0;
 
  protected:
   ~DriverKeyObserver() = default;
 };
 
-// The same scan with the same result, for the diagnostic: with an observer
-// it goes on past the match to the last subkey, so that all can be shown.
+// The same scan, telling `observer` (when not null) what it reads.
 DriverPolicyResult ReadDriverPowerPolicy(DriverKeyObserver* observer);

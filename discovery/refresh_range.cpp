@@ -120,10 +120,6 @@ HRESULT DiscoverRefreshRange(VideoControllerObserver* observer) {
     return FAILED(hr) ? hr : E_POINTER;
   }
 
-  // For the diagnostic the walk reads every controller in full and goes past
-  // the point where the controller's own walk ends (`ended`); what is kept
-  // stops changing there all the same.
-  bool ended = false;
   VARIANT name, maxRefreshRate, minRefreshRate;
   os.VariantInit(&name);
   os.VariantInit(&maxRefreshRate);
@@ -135,23 +131,22 @@ HRESULT DiscoverRefreshRange(VideoControllerObserver* observer) {
     if (returned == 0 || controller == nullptr) break;
 
     controller->Get(L"Name", 0, &name, nullptr, nullptr);
-    const bool intel = IsIntelController(name);
-    if (intel || observer != nullptr) {
+    VideoControllerRead read = {nullptr, 0, IsIntelController(name), 0, 0};
+    if (read.intel) {
       controller->Get(L"MaxRefreshRate", 0, &maxRefreshRate, nullptr, nullptr);
+      controllerState.rawMaxRefreshRate = read.rawMax = RateOf(maxRefreshRate);
       controller->Get(L"MinRefreshRate", 0, &minRefreshRate, nullptr, nullptr);
-    }
-    const bool kept = intel && !ended;
-    if (kept) {
-      controllerState.rawMaxRefreshRate = RateOf(maxRefreshRate);
-      controllerState.rawMinRefreshRate = RateOf(minRefreshRate);
+      controllerState.rawMinRefreshRate = read.rawMin = RateOf(minRefreshRate);
       controllerState.dcRate = SnapToNominalRate(controllerState.rawMinRefreshRate);
       controllerState.acRate = SnapToNominalRate(controllerState.rawMaxRefreshRate);
     }
     if (observer != nullptr) {
-      // A null BSTR is the empty string.
-      const wchar_t* text = name.vt != VT_BSTR ? nullptr : name.bstrVal != nullptr ? name.bstrVal : L"";
-      observer->Controller(text, name.vt == VT_BSTR ? SysStringLen(name.bstrVal) : 0, intel,
-                           RateOf(minRefreshRate), RateOf(maxRefreshRate), kept);
+      if (name.vt == VT_BSTR) {
+        // A null BSTR is the empty string.
+        read.name = name.bstrVal != nullptr ? name.bstrVal : L"";
+        read.length = SysStringLen(name.bstrVal);
+      }
+      observer->Controller(read);
     }
     os.VariantClear(&maxRefreshRate);
     os.VariantClear(&minRefreshRate);
@@ -159,10 +154,7 @@ HRESULT DiscoverRefreshRange(VideoControllerObserver* observer) {
     controller->Release();
 
     // The stored range counts, earlier runs' included.
-    if (!ended && controllerState.rawMaxRefreshRate != 0 && controllerState.rawMinRefreshRate != 0) {
-      ended = true;
-      if (observer == nullptr) break;
-    }
+    if (controllerState.rawMaxRefreshRate != 0 && controllerState.rawMinRefreshRate != 0) break;
     os.Sleep(10);
   }
 

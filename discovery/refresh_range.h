@@ -15,23 +15,27 @@ std::int32_t SnapToNominalRate(std::uint32_t rate);
 // dcRate and acRate. Enters and leaves COM within the call.
 void DiscoverRefreshRange();
 
-// Told every controller the discovery reads (the diagnostic lists them).
-// Called from inside the walk, so it must not throw.
+// What the discovery read of one video controller, as it read it.
+struct VideoControllerRead {
+  const wchar_t* name;  // null when "Name" is not a string
+  std::size_t length;   // of the name, in UTF-16 units
+  bool intel;           // passed the vendor test; only then are the rates read,
+  std::uint32_t rawMin; // as the discovery takes them (null or not an
+  std::uint32_t rawMax; // integer counts as 0), and stored as the range
+};
+
+// Told every controller the discovery reads, up to the one where it stops
+// (the diagnostic lists them). Called from inside the walk, so it must not
+// throw.
 class VideoControllerObserver {
  public:
-  // `name` is null when "Name" is not a string; the rates are as the
-  // discovery takes them (null or not an integer counts as 0); `kept`: its
-  // rates are now the stored range.
-  virtual void Controller(const wchar_t* name, std::size_t length, bool intel, std::uint32_t rawMin,
-                          std::uint32_t rawMax, bool kept) noexcept = 0;
+  virtual void Controller(const VideoControllerRead& controller) noexcept = 0;
 
  protected:
   ~VideoControllerObserver() = default;
 };
 
-// The same discovery with the same rule for what it keeps, for the
-// diagnostic: with an observer, every controller listed is read in full and
-// the walk goes on to the end of the result, so that all can be shown.
+// The same discovery, telling `observer` (when not null) what it reads.
 // Returns S_OK when the query ran, else the failure of the step that stopped
 // the run (locator, connection or query).
 HRESULT DiscoverRefreshRange(VideoControllerObserver* observer);

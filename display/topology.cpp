@@ -26,7 +26,7 @@ bool ProbeExternalDisplay(TopologyObserver* observer) {
     TerminateDeviceTexts(&adapter);
     const std::size_t length = wcsnlen(adapter.DeviceString, std::size(adapter.DeviceString));
     const bool intel = BeginsWithIntel(adapter.DeviceString, length);
-    if (observer != nullptr) observer->Adapter(adapter.DeviceString, length, intel);
+    if (observer != nullptr) observer->Adapter({adapter.DeviceString, length, intel});
 
     DISPLAY_DEVICEW monitor = {};
     monitor.cb = sizeof monitor;
@@ -39,7 +39,7 @@ bool ProbeExternalDisplay(TopologyObserver* observer) {
         else
           ++otherMonitors;
       }
-      if (observer != nullptr) observer->Monitor(monitor.StateFlags, active);
+      if (observer != nullptr) observer->Monitor({monitor.StateFlags, active});
       // Paced, so the enumeration does not hammer a display driver that is
       // still settling after a topology change.
       os.Sleep(10);

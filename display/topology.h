@@ -5,14 +5,26 @@
 
 #include <cstddef>
 
+// What the external-display probe read of an adapter entry: its
+// description as the vendor test saw it.
+struct AdapterRead {
+  const wchar_t* description;
+  std::size_t length;
+  bool intel;
+};
+
+// What it read of a monitor of the adapter told last.
+struct MonitorRead {
+  DWORD stateFlags;
+  bool active;  // counts as an active monitor
+};
+
 // Told what the external-display probe counts, as it counts it (the
 // diagnostic lists it). Called from inside the probe, so it must not throw.
 class TopologyObserver {
  public:
-  // An adapter entry: its description as the vendor test saw it.
-  virtual void Adapter(const wchar_t* description, std::size_t length, bool intel) noexcept = 0;
-  // A monitor of the adapter told last, and whether it counts as active.
-  virtual void Monitor(DWORD stateFlags, bool active) noexcept = 0;
+  virtual void Adapter(const AdapterRead& adapter) noexcept = 0;
+  virtual void Monitor(const MonitorRead& monitor) noexcept = 0;
 
  protected:
   ~TopologyObserver() = default;

@@ -55,8 +55,14 @@ BOOL WINAPI FakeEnumDisplaySettingsW(LPCWSTR device, DWORD modeIndex, DEVMODEW* 
                                        std::to_string(static_cast<long>(modeIndex)));
   if (mode == nullptr || mode->dmSize != sizeof(DEVMODEW)) return FALSE;
   if (fake.Failable("EnumDisplaySettingsW") || fake.modeReadFails) return FALSE;
-  if (modeIndex != ENUM_CURRENT_SETTINGS || fake.adapters.empty()) return FALSE;
+  if (fake.adapters.empty()) return FALSE;
   if (device != nullptr && AdapterName(0) != device) return FALSE;
+  FakeMode answer = fake.mode;
+  if (modeIndex != ENUM_CURRENT_SETTINGS) {
+    const std::vector<FakeMode> listed = fake.ListedModes();
+    if (modeIndex >= listed.size()) return FALSE;
+    answer = listed[modeIndex];
+  }
   const WORD size = mode->dmSize;
   *mode = {};
   mode->dmSize = size;
@@ -64,10 +70,10 @@ BOOL WINAPI FakeEnumDisplaySettingsW(LPCWSTR device, DWORD modeIndex, DEVMODEW* 
   mode->dmSpecVersion = DM_SPECVERSION;
   mode->dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL | DM_DISPLAYFREQUENCY |
                    DM_DISPLAYFLAGS | DM_POSITION;
-  mode->dmPelsWidth = fake.mode.width;
-  mode->dmPelsHeight = fake.mode.height;
-  mode->dmBitsPerPel = fake.mode.bitsPerPixel;
-  mode->dmDisplayFrequency = fake.mode.rate;
+  mode->dmPelsWidth = answer.width;
+  mode->dmPelsHeight = answer.height;
+  mode->dmBitsPerPel = answer.bitsPerPixel;
+  mode->dmDisplayFrequency = answer.rate;
   return TRUE;
 }
 
@@ -97,6 +103,19 @@ LONG WINAPI FakeChangeDisplaySettingsW(DEVMODEW* mode, DWORD flags) {
 }
 
 }  // namespace
+
+std::vector<FakeMode> FakeLaptop::ListedModes() const {
+  if (!listedModes.empty()) return listedModes;
+  std::vector<DWORD> rates = acceptedRates;
+  if (rates.empty())
+    for (DWORD r = 24; r <= 244; ++r) rates.push_back(r);
+  rates.push_back(mode.rate);
+  std::sort(rates.begin(), rates.end());
+  rates.erase(std::unique(rates.begin(), rates.end()), rates.end());
+  std::vector<FakeMode> listed;
+  for (DWORD r : rates) listed.push_back({mode.width, mode.height, mode.bitsPerPixel, r});
+  return listed;
+}
 
 void FakeLaptop::SetPanel(std::vector<DWORD> rates, DWORD current) {
   acceptedRates = std::move(rates);

@@ -2,7 +2,8 @@
 // are mapped to a scratch folder and served by the real C runtime, so the
 // runtime's own fopen_s, fprintf and fscanf_s behaviour is what the tests see.
 // On top of it: a read-only folder, files locked for a stretch of virtual
-// time, fault injection and the ledger of open files.
+// time, Windows' sharing rules, the files' security as AccessCheck answers
+// it, fault injection and the ledger of open files, handles and tokens.
 #include <direct.h>
 #include <io.h>
 #include <windows.h>
@@ -22,6 +23,13 @@ std::string FileName(const char* path) {
   const std::size_t n = sizeof kInstallFolder - 1;
   if (path == nullptr || std::strlen(path) <= n || _strnicmp(path, kInstallFolder, n) != 0) return {};
   return path + n;
+}
+
+FakeLaptop::Sharing FopenSharing(const std::string& name, const char* mode) {
+  const bool reading = mode && mode[0] == 'r' && !std::strchr(mode, '+');
+  // The runtime opens files "not sharable": a reading open lets others
+  // read, any other open lets nobody in.
+  return {name, reading || (mode && std::strchr(mode, '+')), !reading, reading ? DWORD{FILE_SHARE_READ} : 0};
 }
 
 int FakeAccess(const char* path, int mode) {
@@ -44,8 +52,13 @@ errno_t FakeFopen(FILE** file, const char* path, const char* mode) {
   if (locked != fake.lockedUntil.end() && fake.now < locked->second) return EACCES;
   const bool writes = mode && (std::strchr(mode, 'w') || std::strchr(mode, 'a') || std::strchr(mode, '+'));
   if (writes && fake.folderReadOnly) return EACCES;
+  const FakeLaptop::Sharing wanted = FopenSharing(name, mode);
+  if (!fake.SharingAllows(wanted)) return EACCES;  // what the runtime makes of ERROR_SHARING_VIOLATION
   const errno_t result = realOs.fopen_s(file, mapped.c_str(), mode);
-  if (result == 0 && *file) fake.openFiles[*file] = mapped;
+  if (result == 0 && *file) {
+    fake.openFiles[*file] = mapped;
+    fake.sharing[*file] = wanted;
+  }
   return result;
 }
 
@@ -72,6 +85,7 @@ int FakeFclose(FILE* file) {
   if (open == fake.openFiles.end()) std::abort();  // closing what is not open
   const std::string path = open->second;
   fake.openFiles.erase(open);
+  fake.sharing.erase(file);
   const int result = realOs.fclose(file);
   if (fake.Failable("fclose")) {
     // The buffered mark never reached the disk: what a full disk does.
@@ -82,7 +96,143 @@ int FakeFclose(FILE* file) {
   return result;
 }
 
+// ---- The diagnostic's calls: reading shared, and the files' security ----
+
+std::string NameOf(LPCWSTR path) { return FileName(path ? Narrow(path).c_str() : nullptr); }
+
+HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
+                              DWORD, HANDLE) {
+  FakeLaptop& fake = F();
+  const std::string name = NameOf(path);
+  fake.Log("CreateFileW", name + " access=0x" + Hex(access) + " share=0x" + Hex(share) +
+                              " disposition=" + std::to_string(disposition));
+  const std::string mapped = path ? fake.MapPath(Narrow(path).c_str()) : std::string();
+  if (mapped.empty() || fake.Failable("CreateFileW")) {
+    fake.lastError = mapped.empty() ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
+    return INVALID_HANDLE_VALUE;
+  }
+  const FakeLaptop::Sharing wanted = {name, (access & (GENERIC_READ | FILE_READ_DATA)) != 0,
+                                      (access & (GENERIC_WRITE | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0, share};
+  if (!fake.SharingAllows(wanted)) {
+    fake.lastError = ERROR_SHARING_VIOLATION;
+    return INVALID_HANDLE_VALUE;
+  }
+  // Wine would not refuse a share anyway; the real file answers the rest.
+  const HANDLE file = ::CreateFileA(mapped.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    fake.lastError = ::GetLastError();
+    return file;
+  }
+  fake.openHandles.insert(file);
+  fake.sharing[file] = wanted;
+  return file;
+}
+
+BOOL WINAPI FakeReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+  FakeLaptop& fake = F();
+  fake.Log("ReadFile", "size=" + std::to_string(size));
+  if (!fake.openHandles.count(file)) std::abort();  // a read of a handle we do not hold
+  if (read) *read = 0;
+  if (fake.Failable("ReadFile")) return FALSE;
+  return realOs.ReadFile(file, buffer, size, read, overlapped);
+}
+
+DWORD WINAPI FakeGetFileAttributesW(LPCWSTR path) {
+  FakeLaptop& fake = F();
+  fake.Log("GetFileAttributesW", NameOf(path));
+  const std::string mapped = path ? fake.MapPath(Narrow(path).c_str()) : std::string();
+  if (mapped.empty() || fake.Failable("GetFileAttributesW")) return INVALID_FILE_ATTRIBUTES;
+  return ::GetFileAttributesA(mapped.c_str());
+}
+
+// The descriptor is a token of the fake's own: what matters is which file it
+// came from, and AccessCheck answers from the model.
+BOOL WINAPI FakeGetFileSecurityW(LPCWSTR path, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                                 LPDWORD needed) {
+  FakeLaptop& fake = F();
+  const std::string name = NameOf(path);
+  fake.Log("GetFileSecurityW", name + " size=" + std::to_string(size));
+  const DWORD bytes = sizeof(SECURITY_DESCRIPTOR_RELATIVE);
+  if (name.empty() || fake.Failable("GetFileSecurityW")) {
+    fake.lastError = ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  if (needed) *needed = bytes;
+  if (size < bytes || descriptor == nullptr) {
+    fake.lastError = ERROR_INSUFFICIENT_BUFFER;
+    return FALSE;
+  }
+  std::memset(descriptor, 0, bytes);
+  fake.securityRead[descriptor] = name;
+  return TRUE;
+}
+
+HANDLE NextToken() {
+  static INT_PTR next = 0x7000;
+  return reinterpret_cast<HANDLE>(next += 4);
+}
+
+BOOL WINAPI FakeOpenProcessToken(HANDLE, DWORD access, PHANDLE token) {
+  FakeLaptop& fake = F();
+  fake.Log("OpenProcessToken", "access=0x" + Hex(access));
+  if (fake.Failable("OpenProcessToken")) return FALSE;
+  *token = NextToken();
+  fake.openTokens.insert(*token);
+  return TRUE;
+}
+
+BOOL WINAPI FakeDuplicateToken(HANDLE token, SECURITY_IMPERSONATION_LEVEL level, PHANDLE duplicate) {
+  FakeLaptop& fake = F();
+  fake.Log("DuplicateToken", "level=" + std::to_string(level));
+  if (!fake.openTokens.count(token)) std::abort();
+  if (fake.Failable("DuplicateToken")) return FALSE;
+  *duplicate = NextToken();
+  fake.openTokens.insert(*duplicate);
+  return TRUE;
+}
+
+BOOL WINAPI FakeAccessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desired, PGENERIC_MAPPING,
+                            PPRIVILEGE_SET, LPDWORD, LPDWORD granted, LPBOOL allowed) {
+  FakeLaptop& fake = F();
+  fake.Log("AccessCheck", "desired=0x" + Hex(desired));
+  if (!fake.openTokens.count(token)) std::abort();
+  auto file = fake.securityRead.find(descriptor);
+  if (file == fake.securityRead.end()) std::abort();  // not a descriptor GetFileSecurityW gave
+  if (fake.Failable("AccessCheck")) return FALSE;
+  // Generic rights must have been mapped to the file's own by then.
+  const bool mapped = (desired & (GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL)) == 0;
+  *allowed = mapped && !fake.folderReadOnly && !fake.writeDenied.count(file->second);
+  *granted = *allowed ? desired : 0;
+  return TRUE;
+}
+
 }  // namespace
+
+BOOL FakeCloseFileOrToken(HANDLE handle) {
+  FakeLaptop& fake = F();
+  if (fake.openTokens.erase(handle)) return TRUE;
+  if (fake.openHandles.erase(handle)) {
+    fake.sharing.erase(handle);
+    return realOs.CloseHandle(handle);
+  }
+  return handle != nullptr;
+}
+
+bool FakeLaptop::SharingAllows(const Sharing& wanted) const {
+  auto compatible = [&](const Sharing& held) {
+    if (held.name != wanted.name) return true;
+    if (wanted.reads && !(held.share & FILE_SHARE_READ)) return false;
+    if (wanted.writes && !(held.share & FILE_SHARE_WRITE)) return false;
+    if (held.reads && !(wanted.share & FILE_SHARE_READ)) return false;
+    if (held.writes && !(wanted.share & FILE_SHARE_WRITE)) return false;
+    return true;
+  };
+  for (const auto& [holder, held] : sharing)
+    if (!compatible(held)) return false;
+  for (const auto& [name, held] : heldElsewhere)
+    if (!compatible(held)) return false;
+  return true;
+}
 
 std::string FakeLaptop::MapPath(const char* path) const {
   const std::string name = FileName(path);
@@ -118,6 +268,13 @@ void FakeLaptop::InstallFiles() {
   os.printText = FakePrintText;
   os.scanToken = FakeScanToken;
   os.fclose = FakeFclose;
+  os.CreateFileW = FakeCreateFileW;
+  os.ReadFile = FakeReadFile;
+  os.GetFileAttributesW = FakeGetFileAttributesW;
+  os.GetFileSecurityW = FakeGetFileSecurityW;
+  os.OpenProcessToken = FakeOpenProcessToken;
+  os.DuplicateToken = FakeDuplicateToken;
+  os.AccessCheck = FakeAccessCheck;
 }
 
 std::string MakeScratchFolder(const std::string& tag) {

@@ -74,7 +74,7 @@ DWORD WINAPI FakeGetLastError() {
 
 BOOL WINAPI FakeCloseHandle(HANDLE handle) {
   FakeLaptop::Active().Log("CloseHandle");
-  return handle != nullptr;
+  return FakeCloseFileOrToken(handle);
 }
 
 }  // namespace
@@ -172,6 +172,8 @@ std::string FakeLaptop::Leaks() const {
   std::ostringstream out;
   if (!openKeys.empty()) out << openKeys.size() << " registry key(s) open; ";
   if (!openFiles.empty()) out << openFiles.size() << " file(s) open; ";
+  if (!openHandles.empty()) out << openHandles.size() << " file handle(s) open; ";
+  if (!openTokens.empty()) out << openTokens.size() << " token(s) open; ";
   if (liveComObjects != 0) out << liveComObjects << " COM object(s) alive; ";
   if (liveBstrs != 0) out << liveBstrs << " BSTR(s) not freed; ";
   if (comEntries != 0) out << "COM entered " << comEntries << " time(s) more than left; ";

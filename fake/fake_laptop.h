@@ -125,6 +125,12 @@ class FakeLaptop {
   std::vector<FakeAdapter> adapters;
   FakeMode mode;                      // current mode of adapter 0
   std::vector<DWORD> acceptedRates;   // rates the panel takes; empty: any
+  // The modes EnumDisplaySettingsW lists by index. Empty: one mode at the
+  // panel's one resolution and depth for each rate it takes and for its
+  // current rate, ascending; a panel that takes any rate lists every rate
+  // from 24 to 244 Hz, so that any DC rate a real range gives is offered.
+  std::vector<FakeMode> listedModes;
+  std::vector<FakeMode> ListedModes() const;
   bool modeReadFails = false;
   std::optional<LONG> changeResult;   // forces ChangeDisplaySettingsW's answer
   std::vector<DEVMODEW> submittedModes;
@@ -160,6 +166,25 @@ class FakeLaptop {
   bool folderReadOnly = false;
   std::map<std::string, std::uint64_t> lockedUntil;  // file name -> virtual time
   std::map<FILE*, std::string> openFiles;  // open file -> its scratch path
+  std::set<HANDLE> openHandles;            // files opened with CreateFileW, not yet closed
+  std::set<HANDLE> openTokens;             // access tokens, not yet closed
+  // Windows' sharing rules, which Wine does not enforce: every open file, by
+  // the FILE* or HANDLE that holds it, with what it reads or writes and what
+  // it lets others do. fopen_s shares reading for a reading open and
+  // nothing for any other; CreateFileW shares what it is asked to.
+  struct Sharing {
+    std::string name;  // the file, as the install folder names it
+    bool reads = false;
+    bool writes = false;
+    DWORD share = 0;  // FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+  };
+  std::map<const void*, Sharing> sharing;
+  std::map<std::string, Sharing> heldElsewhere;  // another process's open, by file name
+  bool SharingAllows(const Sharing& wanted) const;
+  // The files' security: those this user may not write (AccessCheck denies
+  // it), besides every file while `folderReadOnly` is set.
+  std::set<std::string> writeDenied;
+  std::map<const void*, std::string> securityRead;  // descriptor buffer -> the file it describes
   std::string MapPath(const char* path) const;  // empty when outside the folder
   std::optional<std::string> FileContent(const std::string& name) const;
   void SetFile(const std::string& name, const std::string& content);
@@ -195,6 +220,10 @@ class FakeLaptop {
 std::string Narrow(const std::wstring& text);
 std::string Hex(unsigned long long value);  // without the 0x
 std::wstring Lower(std::wstring text);
+
+// CloseHandle of the fake: a file handle or a token it gave out is closed
+// and leaves the ledger; any other (the mutex) only has to be real.
+BOOL FakeCloseFileOrToken(HANDLE handle);
 
 // A scratch folder unique to this process, created afresh (and emptied).
 std::string MakeScratchFolder(const std::string& tag);

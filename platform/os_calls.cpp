@@ -107,6 +107,14 @@ const OsCalls realOs = {
     ::VariantInit,
     ::VariantClear,
 
+    ::CreateFileW,
+    ::ReadFile,
+    ::GetFileAttributesW,
+    ::GetFileSecurityW,
+    ::OpenProcessToken,
+    ::DuplicateToken,
+    ::AccessCheck,
+
     CrtAccess,
     CrtFopen,
     CrtPrintText,

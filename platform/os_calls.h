@@ -86,6 +86,17 @@ struct OsCalls {
   decltype(&::VariantInit) VariantInit;
   decltype(&::VariantClear) VariantClear;
 
+  // Files and their security, for the diagnostic: it reads the state files
+  // sharing them with every other opener and asks the file's security
+  // whether this user may write it, so it never stands in a controller's way.
+  decltype(&::CreateFileW) CreateFileW;
+  decltype(&::ReadFile) ReadFile;
+  decltype(&::GetFileAttributesW) GetFileAttributesW;
+  decltype(&::GetFileSecurityW) GetFileSecurityW;
+  decltype(&::OpenProcessToken) OpenProcessToken;
+  decltype(&::DuplicateToken) DuplicateToken;
+  decltype(&::AccessCheck) AccessCheck;
+
   // C runtime files.
   AccessFn access;
   FopenFn fopen_s;

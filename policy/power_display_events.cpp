@@ -26,7 +26,7 @@ LRESULT OnPowerStatusChange() {
   if (!PassesRateGateAndPanelTest()) return 0;
 
   const PowerSource source = ReadPowerSource();
-  if (source == PowerSource::kUnknown) return 0;
+  if (source == PowerSource::kUnreadable) return 0;
 
   if (source == PowerSource::kMains) {
     // While a session is locked the source is not recorded; the unlock does it.

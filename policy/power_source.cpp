@@ -6,6 +6,6 @@
 
 PowerSource ReadPowerSource() {
   SYSTEM_POWER_STATUS power = {};
-  if (!os.GetSystemPowerStatus(&power)) return PowerSource::kUnknown;
+  if (!os.GetSystemPowerStatus(&power)) return PowerSource::kUnreadable;
   return power.ACLineStatus == 1 ? PowerSource::kMains : PowerSource::kBattery;
 }

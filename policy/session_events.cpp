@@ -16,7 +16,7 @@ void CatchUpWithPowerSource() {
   if (!PassesRateGateAndPanelTest()) return;
 
   const PowerSource source = ReadPowerSource();
-  if (source == PowerSource::kUnknown) return;
+  if (source == PowerSource::kUnreadable) return;
   if (source == PowerSource::kMains) {
     WriteStateMark(StateFile::kAcdc, "1", 10);
     return;

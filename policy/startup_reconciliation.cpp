@@ -32,7 +32,7 @@ void ReconcileAtStartup() {
 
   // Without a power reading there is nothing to record or decide.
   const PowerSource source = ReadPowerSource();
-  if (source == PowerSource::kUnknown) return;
+  if (source == PowerSource::kUnreadable) return;
   if (source == PowerSource::kMains) {
     WriteStateMark(StateFile::kAcdc, "1", 100);
     return;

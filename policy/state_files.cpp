@@ -128,13 +128,6 @@ void WriteAcMarks() {
 
 bool StateFileExists(StateFile file) { return os.access(StateFilePath(file), 0) != -1; }
 
-bool StateFileOpensForWriting(StateFile file) {
-  FILE* opened = nullptr;
-  if (!Open(file, "r+", &opened)) return false;
-  os.fclose(opened);
-  return true;
-}
-
 bool ReadStateMarks() {
   FILE* acdc = nullptr;
   FILE* dcRefresh = nullptr;

@@ -22,11 +22,9 @@ void WriteStateMark(StateFile file, const char* mark, DWORD pauseMs);
 // On a power-status change to mains: "1" into both files.
 void WriteAcMarks();
 
-// For the diagnostic, which must change nothing: whether the file exists, and
-// whether this user may open it for writing. The open asks for reading and
-// writing of an existing file ("r+"): it never creates, empties or writes it.
+// Whether the file exists, as the start-up's creation asks it (the
+// diagnostic asks the same way).
 bool StateFileExists(StateFile file);
-bool StateFileOpensForWriting(StateFile file);
 
 // Reads both files' first tokens into acdcMark and dcRefreshMark; true when
 // both files were opened and read.

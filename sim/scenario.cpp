@@ -242,6 +242,11 @@ Statement Read(const std::vector<Word>& w) {
     s.text = p;
     return s;
   }
+  if (verb == "autostart") {
+    Count(w, 1, 1, "autostart");
+    s.kind = Kind::kAutostart;
+    return s;
+  }
   if (verb == "folder") {
     Count(w, 2, 2, "folder missing|read-only");
     if (w[1].text != "missing" && w[1].text != "read-only") Fail("usage: folder missing|read-only");
@@ -289,7 +294,8 @@ Statement Read(const std::vector<Word>& w) {
     return s;
   }
   if (verb == "expect") {
-    if (w.size() < 2) Fail("usage: expect rate|switches|file|waited|rates|qualifies|failing|due ...");
+    if (w.size() < 2)
+      Fail("usage: expect rate|switches|file|waited|rates|qualifies|capable|installed|failing|due ...");
     const std::string& what = w[1].text;
     if (what == "rate" || what == "switches" || what == "waited") {
       Count(w, 3, 3, ("expect " + what + " N").c_str());
@@ -310,11 +316,14 @@ Statement Read(const std::vector<Word>& w) {
       }
       return s;
     }
-    if (what == "qualifies" || what == "due") {
+    if (what == "qualifies" || what == "capable" || what == "installed" || what == "due") {
       const std::string usage = "expect " + what + " yes|no";
       Count(w, 3, 3, usage.c_str());
       if (w[2].text != "yes" && w[2].text != "no") Fail("usage: " + usage);
-      s.kind = what == "qualifies" ? Kind::kExpectQualifies : Kind::kExpectDue;
+      s.kind = what == "qualifies"   ? Kind::kExpectQualifies
+               : what == "capable"   ? Kind::kExpectCapable
+               : what == "installed" ? Kind::kExpectInstalled
+                                     : Kind::kExpectDue;
       s.numbers.push_back(w[2].text == "yes" ? 1 : 0);
       return s;
     }
@@ -324,9 +333,12 @@ Statement Read(const std::vector<Word>& w) {
       if (w.size() == 3 && w[2].text == "none") return s;
       for (std::size_t i = 2; i < w.size(); ++i) {
         bool known = false;
-        for (Condition c : kConditions) known = known || w[i].text == ConditionName(c);
-        if (!known) Fail("'" + w[i].text + "' is no condition (rate_range, panel_active, no_external_display, "
-                         "power_scheme, driver_policy, state_files)");
+        std::string names;
+        for (Condition c : kConditions) {
+          known = known || w[i].text == ConditionName(c);
+          names += (names.empty() ? "" : ", ") + std::string(ConditionName(c));
+        }
+        if (!known) Fail("'" + w[i].text + "' is no condition (" + names + ")");
         s.names.push_back(w[i].text);
       }
       return s;
@@ -381,8 +393,7 @@ bool ParseScenario(const std::string& text, std::vector<Statement>* statements, 
         if (s.kind == Kind::kStart) attached = adapters > 1 ? adapters - 1 : 0;
         if (s.kind == Kind::kAttach) ++attached;
         if (s.kind == Kind::kDetach && attached-- == 0) Fail("detach with no attached display");
-        if ((s.kind == Kind::kExpectQualifies || s.kind == Kind::kExpectFailing || s.kind == Kind::kExpectDue) &&
-            !checked)
+        if (s.kind >= Kind::kExpectQualifies && !checked)
           Fail("'expect " + words[1].text + "' looks at a check, and none came before it");
         if (s.kind == Kind::kCheck) checked = true;
         if (s.kind == Kind::kStart) started = true;

@@ -6,8 +6,8 @@
 // hexadecimal. Statements before `start` describe the machine; `start` runs
 // the controller's start-up; after it come events and checks. `check` runs
 // lumarest-check's examination against the machine as it stands (nothing
-// reaches the controller); `expect qualifies`, `expect failing` and `expect
-// due` look at the last one. `detach`
+// reaches the controller); `expect qualifies`, `expect capable`, `expect
+// installed`, `expect failing` and `expect due` look at the last one. `detach`
 // takes away the display attached last: one attached by `attach`, else an
 // adapter entry described before `start` other than adapter 0.
 #pragma once
@@ -20,7 +20,7 @@
 enum class Kind {
   // The machine, before `start`.
   kVideoController, kWmiFail, kAdapter, kPanel, kDriver, kDriverClassMissing, kScheme,
-  kSchemeMissing, kPower, kFolder,
+  kSchemeMissing, kPower, kFolder, kAutostart,
   // The state files, before or after `start`.
   kFile, kFileLocked,
   kStart,
@@ -28,8 +28,8 @@ enum class Kind {
   kUnplug, kPlug, kPowerEvent, kSetRate, kDisplayChange, kAttach, kDetach, kSession, kCheck, kExit,
   // Checks.
   kExpectRate, kExpectSwitches, kExpectFile, kExpectWaited, kExpectRates,
-  // Checks of the last `check`.
-  kExpectQualifies, kExpectFailing, kExpectDue,
+  // Checks of the last `check`; they stay last (a check of a check needs one).
+  kExpectQualifies, kExpectCapable, kExpectInstalled, kExpectFailing, kExpectDue,
 };
 
 enum class FileState { kText, kAbsent, kEmpty };

@@ -156,6 +156,11 @@ void Simulation::Describe(const Statement& s) {
       fake_.powerStatusFails = s.text == "fail";
       fake_.acLineStatus = s.text == "ac" ? 1 : s.text == "battery" ? 0 : 255;
       break;
+    case Kind::kAutostart:
+      // The package's sign-in entry, in the view a 32-bit package writes.
+      fake_.SetString(L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Lumarest",
+                      L"\"C:\\Program Files (x86)\\Kelvane\\Lumarest\\lumarest.exe\"");
+      break;
     case Kind::kFolder:
       if (s.text == "read-only") {
         fake_.folderReadOnly = true;
@@ -292,17 +297,26 @@ void Simulation::Check(const Statement& s) {
       break;
     }
     case Kind::kExpectQualifies:
+    case Kind::kExpectCapable:
+    case Kind::kExpectInstalled:
     case Kind::kExpectDue: {
       const bool expected = s.numbers[0] != 0;
-      const bool found = s.kind == Kind::kExpectQualifies ? lastCheck_->Qualifies() : lastCheck_->due;
-      const std::string what = s.kind == Kind::kExpectQualifies ? "qualifies " : "due ";
+      const Examination& e = *lastCheck_;
+      const bool found = s.kind == Kind::kExpectQualifies  ? e.Qualifies()
+                         : s.kind == Kind::kExpectCapable  ? e.Capable()
+                         : s.kind == Kind::kExpectInstalled ? e.Installed()
+                                                            : e.due;
+      const std::string what = s.kind == Kind::kExpectQualifies  ? "qualifies "
+                               : s.kind == Kind::kExpectCapable  ? "capable "
+                               : s.kind == Kind::kExpectInstalled ? "installed "
+                                                                  : "due ";
       if (found != expected) Fail(s, what + (expected ? "yes" : "no"), what + (found ? "yes" : "no"));
       break;
     }
     case Kind::kExpectFailing: {
       std::set<std::string> expected(s.names.begin(), s.names.end()), found;
       for (Condition c : kConditions)
-        if (!lastCheck_->Holds(c)) found.insert(ConditionName(c));
+        if (lastCheck_->Fails(c)) found.insert(ConditionName(c));
       const auto list = [](const std::set<std::string>& names) {
         std::string text;
         for (const std::string& n : names) text += (text.empty() ? "" : " ") + n;
