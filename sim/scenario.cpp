@@ -273,7 +273,13 @@ Statement Read(const std::vector<Word>& w) {
   if (verb == "plug") return simple(Kind::kPlug, "plug");
   if (verb == "display-change") return simple(Kind::kDisplayChange, "display-change");
   if (verb == "detach") return simple(Kind::kDetach, "detach");
-  if (verb == "check") return simple(Kind::kCheck, "check");
+  if (verb == "check") {
+    Count(w, 1, 2, "check [json]");
+    if (w.size() == 2 && w[1].text != "json") Fail("usage: check [json]");
+    s.kind = Kind::kCheck;
+    if (w.size() == 2) s.text = "json";
+    return s;
+  }
   if (verb == "exit") return simple(Kind::kExit, "exit");
   if (verb == "lock" || verb == "unlock" || verb == "logon") {
     Count(w, 1, 1, verb.c_str());

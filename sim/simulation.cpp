@@ -264,7 +264,9 @@ void Simulation::RunCheck(const Statement& s) {
   eventStarts_.push_back(eventFirstCall_);
   lastCheck_ = ExamineMachine();
   EndOfEvent();
-  std::istringstream report(Utf8(FormatReport(*lastCheck_, Language::kEnglish)));
+  // What a person reads, or with `check json` what a fleet tool reads.
+  std::istringstream report(s.text == "json" ? FormatJson(*lastCheck_, Language::kEnglish)
+                                             : Utf8(FormatReport(*lastCheck_, Language::kEnglish)));
   for (std::string line; std::getline(report, line);) out_ << "            " << line << "\n";
 }
 
