@@ -339,4 +339,30 @@ TEST(CheckConsole, WaitsForAKeyOnlyInAConsoleWindowOfItsOwn) {
   }
 }
 
+// Every call of the examination that can fail, failed in turn: the tool
+// answers (a report, or exit code 2 when a string cannot be made) and gives
+// back every key, file handle, token, COM object and string.
+TEST(CheckFaults, EveryFailureLeavesNothingHeld) {
+  int failable = 0;
+  {
+    FakeLaptop counting;
+    SetUpInstalledLaptop(counting);
+    ExamineMachine();
+    failable = counting.failableCalls;
+  }
+  ASSERT_GT(failable, 20);
+  for (int k = 1; k <= failable; ++k) {
+    FakeLaptop fake;
+    SetUpInstalledLaptop(fake);
+    fake.failAt = k;
+    Captured out;
+    const int code = RunCheckTool({L"--json"}, kEnglishUs, out);
+    EXPECT_TRUE(fake.injectedFailure) << "call " << k;
+    EXPECT_TRUE(code == kQualifies || code == kConditionFails || code == kUsageOrNoMemory) << code;
+    EXPECT_EQ(code == kUsageOrNoMemory, out.bytes.empty()) << "call " << k << " (" << fake.failableLog[k - 1] << ")";
+    EXPECT_EQ("", fake.Leaks()) << "call " << k << " (" << fake.failableLog[k - 1] << ") failed";
+    EXPECT_EQ("1", fake.FileContent("lasttimeACDC.txt").value_or("absent"));
+  }
+}
+
 }  // namespace
