@@ -21,7 +21,16 @@ set(CMAKE_CXX_FLAGS_INIT "-isystem ${_gcc}/include/c++ -isystem ${_gcc}/include/
 # ld.lld-14 is lld-14's own name for the linker (a bare "lld" would need
 # Debian's unversioned lld package). lld resolves archive members in any
 # order, so libstdc++'s use of winpthreads is met wherever -lpthread stands.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld-14 -L${_gcc} -lpthread")
+#
+# -B makes clang link GCC's crtbegin.o and crtend.o rather than its own
+# (none here): on i686, where libstdc++ unwinds with DWARF tables, it is
+# crtbegin.o that registers the .eh_frame section, and without it every
+# throw ends in terminate() (exit code 3). On x86_64 unwinding uses SEH
+# tables and works either way.
+set(_lumarest_link "-fuse-ld=lld-14 -B${_gcc} -L${_gcc} -lpthread")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "${_lumarest_link}")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${_lumarest_link}")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "${_lumarest_link}")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${LUMAREST_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
