@@ -1,42 +1,77 @@
 #!/bin/sh
-# Runs every test: installs what is missing, builds both architectures with
-# GCC (tools/build.sh) and again with clang, warnings as errors
-# (build/clang-x86_64 with the tests, build/clang-i686 without), then runs
-# ctest through Wine under one virtual X server, each build in its own
-# throw-away Wine prefix: in build/x86_64 the unit, integration, end-to-end,
-# scenario and installer tests and the llvm-rc check of the resources; in
-# build/i686 the same tests but the installer's, against the shipped 32-bit
-# exe, where this machine runs 32-bit programs. Arguments go to each ctest
-# run: tools/test.sh -R unit.
+# Runs every test and says how long each phase took:
+#   packages  tools/install-deps.sh
+#   build     tools/build.sh: both GCC builds, then both clang builds
+#             (warnings as errors)
+#   tests     ctest through Wine under one virtual X server, each build in
+#             its own throw-away Wine prefix: build/x86_64 runs the unit,
+#             integration, end-to-end, scenario and installer tests and the
+#             llvm-rc check of the resources; build/i686 the same but the
+#             installer's, against the shipped 32-bit exe; the clang builds
+#             their unit tests. The 32-bit builds' tests run where Wine runs
+#             a 32-bit exe (tools/wine-runs-32bit.sh); otherwise a NOT RUN
+#             line says which of the kernel or wine32 was missing.
+#   tools/test.sh [--quick] [CTEST-ARGS...]
+# CTEST-ARGS go to each GCC build's ctest run and, when given, to the clang
+# builds' too: tools/test.sh -R unit. --quick is the developer's loop: the
+# 64-bit GCC build alone, built and tested (tools/test.sh --quick -R unit).
 set -e
 cd "$(dirname "$0")/.."
+quick=""
+if [ "${1:-}" = --quick ]; then quick=yes; shift; fi
+
+phase_start=0
+phase() { phase_start=$(date +%s); echo "== $1" >&2; }
+took() {
+  s=$(( $(date +%s) - phase_start ))
+  echo "== $1 took $(( s / 60 )) min $(( s % 60 )) s" >&2
+}
+total_start=$(date +%s)
+
+phase "packages (tools/install-deps.sh)"
 tools/install-deps.sh
-tools/build.sh
-jobs=$(nproc 2>/dev/null || echo 2)
+took packages
 
-for arch in x86_64 i686; do
-  [ "$arch" = x86_64 ] && tests=ON || tests=OFF
-  cmake -S . -B "build/clang-$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/clang-mingw-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DLUMAREST_BUILD_TESTS=$tests -DLUMAREST_WARNINGS_AS_ERRORS=ON >/dev/null
-  cmake --build "build/clang-$arch" -j "$jobs"
-done
-
-builds=x86_64
-if sh tools/runs-i386.sh; then
-  builds="x86_64 i686"
+if [ -n "$quick" ]; then
+  gcc_builds=x86_64
+  clang_builds=""
 else
-  skipped="the tests of build/i686 did not run: this machine runs no 32-bit programs, so Wine cannot run the 32-bit exe (tools/runs-i386.sh)"
-  echo "NOT RUN  $skipped"
+  gcc_builds="i686 x86_64"
+  clang_builds="clang-x86_64 clang-i686"
+fi
+phase "build ($gcc_builds $clang_builds)"
+tools/build.sh $gcc_builds $clang_builds
+took build
+
+skipped=""
+if [ -z "$quick" ]; then
+  if reason=$(sh tools/wine-runs-32bit.sh build/i686/bin/lumarest-check.exe); then
+    gcc_builds="i686 x86_64"
+  else
+    gcc_builds=x86_64
+    clang_builds=clang-x86_64
+    skipped="the tests of build/i686 and build/clang-i686 did not run: $reason"
+    echo "NOT RUN  $skipped"
+  fi
 fi
 
+phase "tests"
 status=0
 xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
   status=0
-  builds=$1; shift
-  for build in $builds; do
+  gcc_builds=$1; clang_builds=$2; shift 2
+  for build in $gcc_builds; do
     echo "== ctest in build/$build"
     (cd "build/$build" && ctest --output-on-failure -j 2 "$@") || status=1
   done
-  exit $status' sh "$builds" "$@" || status=1
-[ -z "${skipped:-}" ] || echo "NOT RUN  $skipped"
+  [ $# -gt 0 ] || set -- -R "^unit\$"
+  for build in $clang_builds; do
+    echo "== ctest in build/$build $*"
+    (cd "build/$build" && ctest --output-on-failure -j 2 "$@") || status=1
+  done
+  exit $status' sh "$gcc_builds" "$clang_builds" "$@" || status=1
+took tests
+[ -z "$skipped" ] || echo "NOT RUN  $skipped"
+s=$(( $(date +%s) - total_start ))
+echo "== tools/test.sh took $(( s / 60 )) min $(( s % 60 )) s in all" >&2
 exit $status
