@@ -111,7 +111,8 @@ Outcome StartAs(HANDLE token, DWORD session, const wchar_t* exePath, StarterLog 
 Outcome StartInSession(DWORD session, const wchar_t* exePath, StarterLog log, void* context) {
   HANDLE token = nullptr;
   if (!starterOs.WTSQueryUserToken(session, &token)) {
-    Say(log, context, L"Lumarest: session %lu: no signed-in user (error %lu)", session, starterOs.GetLastError());
+    Say(log, context, L"Lumarest: session %lu: no user token (error %lu): no one signed in, or refused", session,
+        starterOs.GetLastError());
     return Outcome::kNoUser;
   }
   const Outcome outcome = StartAs(token, session, exePath, log, context);
