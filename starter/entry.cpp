@@ -36,15 +36,15 @@ void Run(MSIHANDLE install) {
   DWORD length = sizeof exePath / sizeof exePath[0];
   const UINT status = starterOs.MsiGetPropertyW(install, L"CustomActionData", exePath, &length);
   if (status != ERROR_SUCCESS || exePath[0] == L'\0') {
-    wchar_t line[120];
-    std::swprintf(line, sizeof line / sizeof line[0],
+    wchar_t line[120] = L"";
+    std::swprintf(line, sizeof line / sizeof line[0] - 1,
                   L"Lumarest: no controller path in CustomActionData (%u); nothing started", status);
     LogLine(&install, line);
     return;
   }
   const StartTally tally = StartInSignedInSessions(exePath, LogLine, &install);
-  wchar_t line[200];
-  std::swprintf(line, sizeof line / sizeof line[0],
+  wchar_t line[200] = L"";
+  std::swprintf(line, sizeof line / sizeof line[0] - 1,
                 L"Lumarest: controllers started %u, turned off by the user %u, sessions without a user %u, "
                 L"failed %u",
                 tally.started, tally.turnedOff, tally.noUser, tally.failed);

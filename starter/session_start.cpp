@@ -14,14 +14,16 @@ namespace {
 
 const DWORD kNoConsoleSession = 0xFFFFFFFF;
 
-// One line for the log, cut at the buffer's end (vswprintf never writes
-// past it).
+// One line for the log, cut at the buffer's end: vswprintf never writes
+// past it, and the last element ends the text even where a runtime leaves
+// a cut text unterminated.
 void Say(StarterLog log, void* context, const wchar_t* format, ...) {
   wchar_t line[200] = L"";
   va_list arguments;
   va_start(arguments, format);
   std::vswprintf(line, sizeof line / sizeof line[0], format, arguments);
   va_end(arguments);
+  line[sizeof line / sizeof line[0] - 1] = L'\0';
   log(context, line);
 }
 

@@ -6,7 +6,8 @@
 # wrote (a repair and a reinstall too; a missing one comes back as "2"), and
 # every install, upgrade, repair and reinstall starts a controller in the
 # signed-in session (the package's commit action, in the system context),
-# while a removal, a refused package and LUMAREST_START=0 start none.
+# while a removal, a refused package, LUMAREST_START=0 and a user's "off"
+# in Startup apps start none.
 #   upgrade.sh RELEASE_PACKAGE REBUILD_PACKAGE NEXT_PACKAGE PROBE VERSION NEXT_VERSION
 release_msi=$1
 rebuild_msi=$2
@@ -77,6 +78,20 @@ same "a reinstall (REINSTALLMODE=vamus) succeeds" 0 "$msi_rc"
 # (The controller it started is ended first, so nothing writes meanwhile.)
 check_started "the reinstall" reinstall
 check_marks "after a reinstall with lasttimeDCRefresh.txt missing" 1 2
+
+# A user who turned Lumarest off in Startup apps (Task Manager's record of
+# the 32-bit Run value: 03, then a time, under StartupApproved\Run32 in the
+# user's hive) gets no controller from a repair, as from a sign-in. Under
+# Wine the user's hive is reached through the SID of session 1's token.
+approved='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved'
+wine reg add "$approved\Run32" /v Lumarest /t REG_BINARY /d 03000000a0b1c2d3e4f5a601 /f /reg:64 > /dev/null 2>&1
+msiexec turned-off /i "$(win "$next_msi")" REINSTALL=ALL REINSTALLMODE=a /qn
+same "a repair for a user who turned Lumarest off succeeds" 0 "$msi_rc"
+same "... and starts nothing for that user, saying why" \
+  "Lumarest: session 1: the user has turned Lumarest off in Startup apps" \
+  "$(tr -d '\r' < "$work/turned-off.log" | grep -a '^Lumarest: session ')"
+check "... no controller runs" probe gone lumarest.exe 0
+wine reg delete "$approved" /f /reg:64 > /dev/null 2>&1
 
 msiexec downgrade /i "$(win "$release_msi")" /qn
 # 1603 (fatal error) as seen through an 8-bit exit status: 1603 & 255.
