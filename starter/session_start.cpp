@@ -4,7 +4,6 @@
 
 #include <cstdarg>
 #include <cwchar>
-#include <string>
 #include <vector>
 
 #include "starter/starter_os.h"
@@ -13,6 +12,9 @@
 namespace {
 
 const DWORD kNoConsoleSession = 0xFFFFFFFF;
+// The quoted exe path: the path (at most MAX_PATH * 2 - 1 characters, as
+// the action reads it), two quotes and the terminator.
+const int kCommandLineLimit = MAX_PATH * 2 + 2;
 
 // One line for the log, cut at the buffer's end: vswprintf never writes
 // past it, and the last element ends the text even where a runtime leaves
@@ -32,8 +34,15 @@ std::vector<DWORD> SessionsToVisit(StarterLog log, void* context) {
   WTS_SESSION_INFOW* info = nullptr;
   DWORD count = 0;
   if (starterOs.WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &info, &count)) {
-    for (DWORD i = 0; i < count; ++i) {
-      if (info[i].SessionId != 0) sessions.push_back(info[i].SessionId);
+    // The list is copied before anything is started, so that the WTS
+    // buffer is given back at once, also when the copy runs out of memory.
+    try {
+      for (DWORD i = 0; i < count; ++i) {
+        if (info[i].SessionId != 0) sessions.push_back(info[i].SessionId);
+      }
+    } catch (...) {
+      starterOs.WTSFreeMemory(info);
+      throw;
     }
     starterOs.WTSFreeMemory(info);
   } else {
@@ -78,6 +87,16 @@ Outcome StartAs(HANDLE token, DWORD session, const wchar_t* exePath, StarterLog 
     return Outcome::kTurnedOff;
   }
 
+  // As the Run value says it: the quoted path, so that the spaces in it
+  // cannot make another program of it. Writable, as CreateProcessAsUserW
+  // wants it, and fixed in size: nothing here may throw while the token is
+  // held.
+  wchar_t commandLine[kCommandLineLimit] = L"";
+  const int length = std::swprintf(commandLine, kCommandLineLimit, L"\"%ls\"", exePath);
+  if (length < 0 || length >= kCommandLineLimit - 1) {
+    Say(log, context, L"Lumarest: session %lu: the controller's path is too long; nothing started", session);
+    return Outcome::kFailed;
+  }
   // Without the user's own environment the controller would inherit the
   // system account's (its profile, its TEMP): better not started.
   void* environment = nullptr;
@@ -86,17 +105,13 @@ Outcome StartAs(HANDLE token, DWORD session, const wchar_t* exePath, StarterLog 
         starterOs.GetLastError());
     return Outcome::kFailed;
   }
-  // As the Run value says it: the quoted path, so that the spaces in it
-  // cannot make another program of it. Both buffers are writable, as
-  // CreateProcessAsUserW wants them.
-  std::wstring commandLine = std::wstring(L"\"") + exePath + L"\"";
-  wchar_t desktop[] = L"winsta0\\default";
+  wchar_t desktop[] = L"winsta0\\default";  // writable too
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.lpDesktop = desktop;
   PROCESS_INFORMATION process = {};
   const BOOL created =
-      starterOs.CreateProcessAsUserW(token, exePath, &commandLine[0], nullptr, nullptr, FALSE,
+      starterOs.CreateProcessAsUserW(token, exePath, commandLine, nullptr, nullptr, FALSE,
                                      CREATE_UNICODE_ENVIRONMENT, environment, nullptr, &startup, &process);
   const DWORD error = created ? 0 : starterOs.GetLastError();
   starterOs.DestroyEnvironmentBlock(environment);

@@ -1,7 +1,7 @@
 // Reads the Startup apps records of the Run value (see startup_approved.h).
 #include "starter/startup_approved.h"
 
-#include <string>
+#include <cwchar>
 
 #include "starter/starter_os.h"
 
@@ -18,12 +18,12 @@ const wchar_t* const kRecordKeys[] = {L"Run32", L"Run"};
 // does not fit here is not one of them, and is not read.
 const DWORD kRecordLimit = 256;
 
-bool RecordTurnedOff(HKEY root, const std::wstring& path) {
+bool RecordTurnedOff(HKEY root, const wchar_t* path) {
   HKEY key = nullptr;
   // Explorer is a native process: on 64-bit Windows its records are in the
   // 64-bit view, which this 32-bit DLL must ask for (ignored on 32-bit
   // Windows).
-  if (starterOs.RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+  if (starterOs.RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
     return false;
   BYTE data[kRecordLimit];
   DWORD size = sizeof data;
@@ -41,10 +41,19 @@ bool RecordSaysTurnedOff(DWORD type, const BYTE* data, DWORD size) {
 }
 
 bool StartupTurnedOff(const wchar_t* userSid) {
+  // The paths are put together in fixed buffers: the caller holds a token
+  // and the SID text, and nothing here may throw. A SID's text is at most
+  // 184 characters; one that does not fit is read as no record.
+  const int limit = 512;
   for (const wchar_t* record : kRecordKeys) {
-    const std::wstring machinePath = std::wstring(kApprovedKey) + record;
-    if (userSid != nullptr && RecordTurnedOff(HKEY_USERS, std::wstring(userSid) + L"\\" + machinePath)) return true;
-    if (RecordTurnedOff(HKEY_LOCAL_MACHINE, machinePath)) return true;
+    wchar_t path[limit] = L"";
+    int length = 0;
+    if (userSid != nullptr) {
+      length = std::swprintf(path, limit, L"%ls\\%ls%ls", userSid, kApprovedKey, record);
+      if (length > 0 && length < limit - 1 && RecordTurnedOff(HKEY_USERS, path)) return true;
+    }
+    length = std::swprintf(path, limit, L"%ls%ls", kApprovedKey, record);
+    if (length > 0 && length < limit - 1 && RecordTurnedOff(HKEY_LOCAL_MACHINE, path)) return true;
   }
   return false;
 }
