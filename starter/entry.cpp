@@ -59,10 +59,10 @@ extern "C" UINT WINAPI StartControllers(MSIHANDLE install) {
   try {
     Run(install);
   } catch (...) {
-    // Out of memory while building a command line or the session list
-    // (std::bad_alloc, the one exception the code can raise): no exception
-    // may leave a custom action, and the next sign-in starts the
-    // controllers.
+    // Out of memory while copying the session list (std::bad_alloc, the
+    // one exception the code can raise, and only before any session is
+    // visited): no exception may leave a custom action, and the next
+    // sign-in starts the controllers.
   }
   return ERROR_SUCCESS;
 }
