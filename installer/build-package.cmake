@@ -4,6 +4,8 @@
 #   WXS             installer/lumarest.wxs
 #   EXE             the 32-bit lumarest.exe to ship
 #   CHECK_EXE       the 32-bit lumarest-check.exe to ship beside it
+#   STARTER_DLL     the 32-bit lumarest-starter.dll, the commit action that
+#                   starts the controllers (Binary table, not installed)
 #   VERSION         the product version, four numbers (app/resources/version.h)
 #   STAGE           a scratch folder for this build
 #   OUTPUT          the package to write
@@ -14,7 +16,7 @@
 # The package is written beside OUTPUT and renamed into place at the end,
 # so a failed step never leaves a half-made package that looks finished.
 
-foreach(var WIXL MSIBUILD WXS EXE CHECK_EXE VERSION STAGE OUTPUT)
+foreach(var WIXL MSIBUILD WXS EXE CHECK_EXE STARTER_DLL VERSION STAGE OUTPUT)
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "build-package.cmake: ${var} is not set")
   endif()
@@ -63,6 +65,7 @@ file(REMOVE_RECURSE "${STAGE}")
 file(MAKE_DIRECTORY "${STAGE}")
 configure_file("${EXE}" "${STAGE}/lumarest.exe" COPYONLY)
 configure_file("${CHECK_EXE}" "${STAGE}/lumarest-check.exe" COPYONLY)
+configure_file("${STARTER_DLL}" "${STAGE}/lumarest-starter.dll" COPYONLY)
 # The state files hold one mark each and no line end, as the controller
 # writes them (see lumarest.wxs for why these marks).
 file(WRITE "${STAGE}/lasttimeACDC.txt" "2")
@@ -117,6 +120,15 @@ endforeach()
 # (wixl 0.101 has no NeverOverwrite attribute.)
 run("${MSIBUILD}" "${partial}" -q
   "UPDATE Component SET Attributes = 128 WHERE Component = 'AcdcStateFile' OR Component = 'DcRefreshStateFile'")
+
+# StartControllers is a commit action in the system context: 1 (a function
+# in a DLL from the Binary table) + 64 (its return ignored) + 512 (commit)
+# + 1024 (in the script) + 2048 (no impersonation) = 3649. wixl 0.101 does
+# not know Execute="commit" and writes 2113: an immediate action, which
+# would run while the script is still being written, before a single file
+# is in place.
+run("${MSIBUILD}" "${partial}" -q
+  "UPDATE CustomAction SET Type = 3649 WHERE Action = 'StartControllers'")
 
 # LUMAREST_START comes from the command line; listed as a secure property
 # it reaches the elevated part of the install however msiexec was started.

@@ -3,11 +3,14 @@
 #   lumarest-VERSION.msi   the package
 #   lumarest.exe           the 32-bit controller the package holds
 #   lumarest-check.exe     the 32-bit diagnostic the package holds
+#   lumarest-starter.dll   the package's action that starts the controllers
+#                          after an install (in its Binary table)
 #   SHA256SUMS             sha256sum's format: sha256sum -c SHA256SUMS
 # With LUMAREST_SIGN_PKCS12 naming a PKCS#12 file (its password in
 # LUMAREST_SIGN_PASSWORD, a time-stamp server in LUMAREST_SIGN_TIMESTAMP_URL
-# if wanted) both exes are signed (Authenticode, SHA-256, osslsigncode)
-# before they go into the package, and then the package is signed too.
+# if wanted) both exes and the DLL are signed (Authenticode, SHA-256,
+# osslsigncode) before they go into the package, and then the package is
+# signed too.
 #
 #   tools/release.sh [--dirty] [--out DIR] [--build DIR] [--jobs N]
 #     --dirty      build even though the tree has uncommitted changes
@@ -16,8 +19,8 @@
 #
 # Everything is made in the build folder and moves into dist/ only once it
 # is complete: a failed run (a wrong password included) leaves dist/ as it
-# was. The exes are byte-identical from one run to the next on the same
-# commit; see the README's "Release" section for what is not.
+# was. The exes and the DLL are byte-identical from one run to the next on
+# the same commit; see the README's "Release" section for what is not.
 set -eu
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -103,9 +106,10 @@ maps="-ffile-prefix-map=$top=. -ffile-prefix-map=$build=build"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DCMAKE_BUILD_TYPE=Release -DLUMAREST_BUILD_TESTS=OFF \
   "-DCMAKE_C_FLAGS=$maps" "-DCMAKE_CXX_FLAGS=$maps" \
-  "-DCMAKE_EXE_LINKER_FLAGS=-Wl,--no-insert-timestamp" >/dev/null
-cmake --build "$build" -j "$jobs" --target lumarest lumarest-check
-cp "$build/bin/lumarest.exe" "$build/bin/lumarest-check.exe" "$stage/"
+  "-DCMAKE_EXE_LINKER_FLAGS=-Wl,--no-insert-timestamp" \
+  "-DCMAKE_SHARED_LINKER_FLAGS=-Wl,--no-insert-timestamp" >/dev/null
+cmake --build "$build" -j "$jobs" --target lumarest lumarest-check lumarest-starter
+cp "$build/bin/lumarest.exe" "$build/bin/lumarest-check.exe" "$build/bin/lumarest-starter.dll" "$stage/"
 
 # sign FILE DESCRIPTION: signs FILE in place (through a copy beside it).
 # The password goes through a file only this user can read, not the
@@ -122,18 +126,19 @@ if [ "$sign" = yes ]; then
   (umask 077 && printf '%s' "$LUMAREST_SIGN_PASSWORD" > "$passfile")
   sign "$stage/lumarest.exe" "Lumarest"
   sign "$stage/lumarest-check.exe" "Lumarest check"
+  sign "$stage/lumarest-starter.dll" "Lumarest starter"
 fi
 
 msi=lumarest-$version.msi
 cmake -DWIXL="$(command -v wixl)" -DMSIBUILD="$(command -v msibuild)" \
   -DWXS="$top/installer/lumarest.wxs" -DEXE="$stage/lumarest.exe" \
-  -DCHECK_EXE="$stage/lumarest-check.exe" -DVERSION="$version" \
+  -DCHECK_EXE="$stage/lumarest-check.exe" -DSTARTER_DLL="$stage/lumarest-starter.dll" -DVERSION="$version" \
   -DSTAGE="$build/package" -DOUTPUT="$stage/$msi" -DSOURCE_DATE_EPOCH="$SOURCE_DATE_EPOCH" \
   -P installer/build-package.cmake
 [ "$sign" = yes ] && sign "$stage/$msi" "Lumarest $version"
 rm -f "$passfile"
 
-(cd "$stage" && sha256sum "$msi" lumarest.exe lumarest-check.exe > SHA256SUMS)
+(cd "$stage" && sha256sum "$msi" lumarest.exe lumarest-check.exe lumarest-starter.dll > SHA256SUMS)
 
 # Into place: the old dist/ goes only when the new one is complete.
 rm -rf "$out.partial"

@@ -4,7 +4,7 @@
 #   lumarest-first.msi    VERSION: the release package itself
 #   lumarest-rebuild.msi  the same VERSION again (a new product code)
 #   lumarest-next.msi     NEXT_VERSION
-#   lumarest.exe, lumarest-check.exe
+#   lumarest.exe, lumarest-check.exe, lumarest-starter.dll
 # The install tests start the installed controller, so the packages carry
 # exes this machine can run. Where Wine's 32-bit half cannot start programs
 # (a kernel without 32-bit support), they carry RUN_DIR's 64-bit build
@@ -43,7 +43,7 @@ else()
     "carry the 64-bit exes of ${RUN_DIR}")
   set(packages first:${VERSION} rebuild:${VERSION} next:${NEXT_VERSION})
 endif()
-foreach(exe lumarest.exe lumarest-check.exe)
+foreach(exe lumarest.exe lumarest-check.exe lumarest-starter.dll)
   configure_file(${exe_dir}/${exe} ${OUT_DIR}/${exe} COPYONLY)
 endforeach()
 foreach(package ${packages})
@@ -52,6 +52,7 @@ foreach(package ${packages})
   list(GET package 1 version)
   run(${CMAKE_COMMAND} -DWIXL=${WIXL} -DMSIBUILD=${MSIBUILD} -DWXS=${WXS}
     -DEXE=${exe_dir}/lumarest.exe -DCHECK_EXE=${exe_dir}/lumarest-check.exe
+    -DSTARTER_DLL=${exe_dir}/lumarest-starter.dll
     -DVERSION=${version} -DSTAGE=${OUT_DIR}/${name} -DOUTPUT=${OUT_DIR}/lumarest-${name}.msi
     -P ${PACKAGE_SCRIPT})
   if(NOT wine32_rc EQUAL 0)

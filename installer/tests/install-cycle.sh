@@ -31,7 +31,7 @@ same "msiexec /i /qn exits 0" 0 "$msi_rc"
 [ "$msi_rc" -eq 0 ] || { tail -n 40 "$work/install.log"; abort "the install failed"; }
 check "nothing went to C:\\elsewhere" test ! -e "$drive_c/elsewhere"
 
-check "LUMAREST_START=0: the install started no controller" probe gone lumarest.exe 0
+check_none_started "LUMAREST_START=0" install
 check "the exe is the packaged one" cmp -s "$packaged_exe" "$folder_unix/lumarest.exe"
 check "lumarest-check.exe is installed beside it" cmp -s "$packaged_check_exe" "$folder_unix/lumarest-check.exe"
 printf 2 > "$work/mark2"
@@ -72,6 +72,7 @@ check "a controller is running before the removal" probe start "$run_command"
 msiexec remove /x "$product_code" /qn
 same "msiexec /x /qn exits 0" 0 "$msi_rc"
 check "the removal ended the running controller" probe gone lumarest.exe 30
+check_none_started "the removal" remove
 check_removed "after removal"
 
 snapshot after

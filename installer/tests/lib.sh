@@ -133,16 +133,29 @@ same_snapshot() {
   done
 }
 
-# check_started WHAT: WHAT (an install, upgrade or repair) left the installed
-# controller running, its window answering; it is ended here. The probe
-# finds any controller's window: a second one started beside a running
-# controller would have ended at once (single instance), so the window found
-# is the one that was running.
+# check_started WHAT LOG: WHAT (an install, upgrade or repair, whose msiexec
+# log is $work/LOG.log) left the installed controller running, its window
+# answering; it is ended here. The probe finds any controller's window: a
+# second one started beside a running controller would have ended at once
+# (single instance), so the window found is the one that was running, and
+# the package's own log says how many it started: under Wine there is one
+# session with a user, the console session 1.
 check_started() {
   stopped=$(probe stop 30)
   check "$1 started the installed controller" test -n "$(echo "$stopped" | grep -xF "image $exe_win")"
   check "... which ends with code 0" test -n "$(echo "$stopped" | grep -x 'exit code 0')"
   started_pid=$(echo "$stopped" | sed -n 's/^pid //p')
+  same "... started by StartControllers, in session 1, as process $started_pid" \
+    "Lumarest: session 1: controller started (process $started_pid)" \
+    "$(tr -d '\r' < "$work/$2.log" | grep -a '^Lumarest: session ')"
+  check "... one controller, and no session failed" \
+    grep -aq '^Lumarest: controllers started 1, turned off by the user 0, sessions without a user 0, failed 0' "$work/$2.log"
+}
+# check_none_started WHAT LOG: StartControllers did not run, and no
+# controller runs.
+check_none_started() {
+  same "$1: StartControllers did not run" "" "$(tr -d '\r' < "$work/$2.log" | grep -a '^Lumarest: ')"
+  check "$1: no controller runs" probe gone lumarest.exe 0
 }
 # check_marks WHEN ACDC DCREFRESH: both state files hold exactly those marks.
 check_marks() {

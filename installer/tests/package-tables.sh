@@ -169,30 +169,46 @@ check "StopControllers runs inside the script, before any file is removed" \
   test -n "$at" -a "${at:-0}" -gt "$(sequence InstallExecuteSequence InstallInitialize)" \
   -a "${at:-0}" -lt "$(sequence InstallExecuteSequence RemoveFiles)"
 
-# --- The start after an install. 18 (the exe an installed File names) +
-# 64 + 128 (asynchronous, not waited for, its exit code ignored); neither
-# 1024 (deferred) nor 2048 (system context): an immediate action runs
-# impersonated, as the installing user.
-start=$(row CustomAction StartController)
-same "StartController runs the installed lumarest.exe without waiting for it, as the installing user" \
-  "210 lumarest.exe " "$(echo "$start" | col 2) $(echo "$start" | col 3) $(echo "$start" | col 4)"
-check "StartController runs after InstallFinalize, once the files are in place" \
-  test "$(sequence InstallExecuteSequence StartController)" -gt "$(sequence InstallExecuteSequence InstallFinalize)"
-same "StartController is in the execute sequence only" "" "$(row InstallUISequence StartController)"
+# --- The start after an install: StartControllers, from the DLL in the
+# Binary table. 1 (a DLL function) + 64 (its return ignored) + 512 (commit:
+# only once the script has succeeded) + 1024 (in the script) + 2048 (the
+# system context, which alone may ask for another session's user token).
+start=$(row CustomAction StartControllers)
+same "StartControllers is a commit action in the system context, ignoring its result, calling StartControllers in the starter DLL" \
+  "3649 LumarestStarter StartControllers" "$(echo "$start" | col 2) $(echo "$start" | col 3) $(echo "$start" | col 4)"
+same "no impersonated StartController any more" "" "$(row CustomAction StartController)$(row InstallExecuteSequence StartController)"
+data=$(row CustomAction SetStartControllersData)
+same "SetStartControllersData hands it the installed exe's path (type 51)" "51 StartControllers [#lumarest.exe]" \
+  "$(( $(echo "$data" | col 2) & 63 )) $(echo "$data" | col 3) $(echo "$data" | col 4)"
+check "both are scheduled into the script: after InstallInitialize, data first, before InstallFinalize" \
+  test "$(sequence InstallExecuteSequence InstallInitialize)" -lt "$(sequence InstallExecuteSequence SetStartControllersData)" \
+  -a "$(sequence InstallExecuteSequence SetStartControllersData)" -lt "$(sequence InstallExecuteSequence StartControllers)" \
+  -a "$(sequence InstallExecuteSequence StartControllers)" -lt "$(sequence InstallExecuteSequence InstallFinalize)"
+same "StartControllers is in the execute sequence only" "" "$(row InstallUISequence StartControllers)"
+# The DLL in the package: the one this build made, exporting the entry by
+# its plain name (an i686 stdcall function is _StartControllers@4 unless the
+# export says otherwise, and Windows Installer would not find it).
+(cd "$work" && msiinfo export "$msi" Binary > /dev/null)
+check "the Binary table holds this build's lumarest-starter.dll" \
+  cmp -s "$work/Binary/Binary.LumarestStarter" "$(dirname "$release_exe")/lumarest-starter.dll"
+same "... which exports StartControllers, undecorated" "StartControllers" \
+  "$(i686-w64-mingw32-objdump -p "$work/Binary/Binary.LumarestStarter" | sed -n 's/^[[:space:]]*\[ *[0-9]*\] \(.*StartControllers.*\)$/\1/p')"
 same "LUMAREST_START is on unless the command line says otherwise, and reaches the elevated install" \
   "1 LUMAREST_START" "$(property LUMAREST_START) $(property SecureCustomProperties | tr ';' '\n' | grep -x LUMAREST_START)"
 # What the installer makes of the condition in each situation (its own
 # evaluator, in a session of the package): the system account's installs
 # cannot be run here, its SID can be set.
 msi_win=$(winepath -w "$msi" | tr -d '\r')
-for case in "true:a person's install:UserSID=S-1-5-21-1004336348-1177238915-682003330-1001" \
-            "false:the system account's install (Group Policy, Intune, psexec -s):UserSID=S-1-5-18" \
-            "false:a removal:REMOVE=ALL" "false:a removal, lower case:REMOVE=all" \
-            "false:LUMAREST_START=0:LUMAREST_START=0"; do
-  expected=${case%%:*}
-  rest=${case#*:}
-  same "StartController's condition for ${rest%%:*}: $expected" "$expected" \
-    "$(probe condition "$msi_win" StartController "${rest#*:}")"
+for action in SetStartControllersData StartControllers; do
+  for case in "true:a person's install:UserSID=S-1-5-21-1004336348-1177238915-682003330-1001" \
+              "true:the system account's install (Group Policy, Intune, psexec -s):UserSID=S-1-5-18" \
+              "false:a removal:REMOVE=ALL" "false:a removal, lower case:REMOVE=all" \
+              "false:LUMAREST_START=0:LUMAREST_START=0"; do
+    expected=${case%%:*}
+    rest=${case#*:}
+    same "$action's condition for ${rest%%:*}: $expected" "$expected" \
+      "$(probe condition "$msi_win" "$action" "${rest#*:}")"
+  done
 done
 
 finish

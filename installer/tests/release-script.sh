@@ -2,8 +2,9 @@
 # tools/release.sh end to end, in folders of its own (the tree's dist/ and
 # build/ are left alone): a tree with changes is refused; an unsigned run and
 # a run signed with a throw-away certificate each write a dist/ that
-# sha256sum -c accepts, whose package holds the exes beside it; the two runs'
-# exes are byte for byte the same once the signature is taken off; the
+# sha256sum -c accepts, whose package holds the exes and the DLL beside it;
+# the two runs' binaries are byte for byte the same once the signature is
+# taken off; the
 # signatures verify; a wrong password, an unreadable file and a signing that
 # fails after the build each end the script with a message and leave the
 # dist/ there was as it was.
@@ -31,17 +32,20 @@ a_dist() {
   d=$work/$1
   check "$1: exit code 0" test "$rc" -eq 0
   [ "$rc" -eq 0 ] || tail -n 20 "$work/$1.out"
-  check "$1: dist holds the package, both exes and SHA256SUMS, nothing else" \
-    test "$(ls "$d" 2>/dev/null | LC_ALL=C sort | paste -sd' ')" = "SHA256SUMS $msi lumarest-check.exe lumarest.exe"
-  check "$1: sha256sum -c SHA256SUMS passes, for all three files" \
-    sh -c "cd '$d' && sha256sum -c --strict --quiet SHA256SUMS && test \$(wc -l < SHA256SUMS) -eq 3"
+  check "$1: dist holds the package, both exes, the DLL and SHA256SUMS, nothing else" \
+    test "$(ls "$d" 2>/dev/null | LC_ALL=C sort | paste -sd' ')" = "SHA256SUMS $msi lumarest-check.exe lumarest-starter.dll lumarest.exe"
+  check "$1: sha256sum -c SHA256SUMS passes, for all four files" \
+    sh -c "cd '$d' && sha256sum -c --strict --quiet SHA256SUMS && test \$(wc -l < SHA256SUMS) -eq 4"
   mkdir -p "$work/x-$1"
   (cd "$work/x-$1" && msiextract "$d/$msi" > /dev/null)
   for exe in lumarest.exe lumarest-check.exe; do
     check "$1: the package holds dist's $exe" cmp -s "$d/$exe" "$work/x-$1/Kelvane/Lumarest/$exe"
   done
-  check "$1: the exes are the 32-bit ones" \
-    test "$(i686-w64-mingw32-objdump -f "$d/lumarest.exe" "$d/lumarest-check.exe" | grep -c 'format pei-i386')" -eq 2
+  (cd "$work/x-$1" && msiinfo export "$d/$msi" Binary > /dev/null)
+  check "$1: the package's Binary table holds dist's lumarest-starter.dll" \
+    cmp -s "$d/lumarest-starter.dll" "$work/x-$1/Binary/Binary.LumarestStarter"
+  check "$1: the exes and the DLL are the 32-bit ones" \
+    test "$(i686-w64-mingw32-objdump -f "$d/lumarest.exe" "$d/lumarest-check.exe" "$d/lumarest-starter.dll" | grep -c 'format pei-i386')" -eq 3
 }
 
 # --- Refused: a tree with uncommitted changes (a repository of its own,
@@ -64,7 +68,7 @@ check "... before writing a dist/ or a build folder" test ! -e "$repo/dist" -a !
 run unsigned
 a_dist unsigned
 check "unsigned: the script says nothing is signed" has "$work/unsigned.out" "nothing is signed"
-for exe in lumarest.exe lumarest-check.exe; do
+for exe in lumarest.exe lumarest-check.exe lumarest-starter.dll; do
   check "unsigned: $exe carries no signature" sh -c "! osslsigncode verify -in '$work/unsigned/$exe' > /dev/null 2>&1"
   check "unsigned: $exe has no link time stamp" \
     sh -c "i686-w64-mingw32-objdump -p '$work/unsigned/$exe' | grep -q '^Time/Date.*1970'"
@@ -80,13 +84,13 @@ openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/t
 [ -s "$work/test.p12" ] || fail "openssl made no PKCS#12 file"
 run signed LUMAREST_SIGN_PKCS12="$work/test.p12" LUMAREST_SIGN_PASSWORD=release-test
 a_dist signed
-for file in lumarest.exe lumarest-check.exe "$msi"; do
+for file in lumarest.exe lumarest-check.exe lumarest-starter.dll "$msi"; do
   check "signed: $file verifies against the test certificate (osslsigncode verify)" \
     sh -c "osslsigncode verify -CAfile '$work/cert.pem' -in '$work/signed/$file' > '$work/verify.out' 2>&1"
   check "signed: ... with SHA-256" has "$work/verify.out" "SHA256"
 done
-# Two runs from the same tree, in other folders: the same exes.
-for exe in lumarest.exe lumarest-check.exe; do
+# Two runs from the same tree, in other folders: the same exes and DLL.
+for exe in lumarest.exe lumarest-check.exe lumarest-starter.dll; do
   osslsigncode remove-signature -in "$work/signed/$exe" -out "$work/bare-$exe" > /dev/null 2>&1
   check "the two runs' $exe are byte-identical (signature taken off the signed one)" \
     cmp "$work/unsigned/$exe" "$work/bare-$exe"

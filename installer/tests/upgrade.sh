@@ -4,7 +4,10 @@
 # while a newer one is installed, and removing the last leaves the prefix as
 # it was. Through all of it the state files keep the marks the controller
 # wrote (a repair and a reinstall too; a missing one comes back as "2"), and
-# every install, upgrade and repair run by a person starts the controller.
+# every install, upgrade, repair and reinstall starts a controller in the
+# signed-in session (the package's commit action, in the system context),
+# while a removal, a refused package, LUMAREST_START=0 and a user's "off"
+# in Startup apps start none.
 #   upgrade.sh RELEASE_PACKAGE REBUILD_PACKAGE NEXT_PACKAGE PROBE VERSION NEXT_VERSION
 release_msi=$1
 rebuild_msi=$2
@@ -31,8 +34,7 @@ snapshot before
 msiexec release /i "$(win "$release_msi")" /qn
 same "the release installs" 0 "$msi_rc"
 same "the release is registered" "$release_code $version" "$(products)"
-# Under Wine every install is run by a person, in that person's session.
-check_started "an install"
+check_started "an install" release
 # What the controller writes when the machine goes on mains; the package
 # itself only ever writes "2".
 printf 1 > "$folder_unix/lasttimeACDC.txt"
@@ -42,7 +44,7 @@ printf 1 > "$folder_unix/lasttimeDCRefresh.txt"
 msiexec rebuild /i "$(win "$rebuild_msi")" /qn LUMAREST_START=0
 same "a rebuild of the same version installs" 0 "$msi_rc"
 same "the rebuild replaced the release instead of joining it" "$rebuild_code $version" "$(products)"
-check "LUMAREST_START=0 started no controller" probe gone lumarest.exe 0
+check_none_started "LUMAREST_START=0" rebuild
 check_marks "after the rebuild" 1 1
 
 # A controller is running, as it would be, when the next release arrives.
@@ -52,7 +54,7 @@ running_pid=$(echo "$running" | sed -n 's/^running //p')
 msiexec next /i "$(win "$next_msi")" /qn
 same "the next release installs" 0 "$msi_rc"
 same "the next release replaced the rebuild" "$next_code $next_version" "$(products)"
-check_started "the upgrade"
+check_started "the upgrade" next
 # Had the running controller survived, the new one would have ended at once
 # and the probe would have found the old one.
 check "the upgrade ended the controller that was running (pid $running_pid; found ${started_pid:-none})" \
@@ -65,27 +67,42 @@ same "one Run value, for the installed exe" "\"$exe_win\"" "$(run_value 32)"
 
 # A repair (msiexec /fa, which is REINSTALL=ALL REINSTALLMODE=a: every file
 # again, whatever its version; Wine's msiexec runs /f for no product code).
-msiexec repair /i "$(win "$next_msi")" REINSTALL=ALL REINSTALLMODE=a /qn LUMAREST_START=0
+msiexec repair /i "$(win "$next_msi")" REINSTALL=ALL REINSTALLMODE=a /qn
 same "a repair (REINSTALLMODE=a) succeeds" 0 "$msi_rc"
+check_started "the repair" repair
 check_marks "after the repair" 1 1
 # A reinstall with a state file missing: that one is installed again.
 rm -f "$folder_unix/lasttimeDCRefresh.txt"
 msiexec reinstall /i "$(win "$next_msi")" REINSTALL=ALL REINSTALLMODE=vamus /qn
 same "a reinstall (REINSTALLMODE=vamus) succeeds" 0 "$msi_rc"
 # (The controller it started is ended first, so nothing writes meanwhile.)
-check_started "the reinstall"
+check_started "the reinstall" reinstall
 check_marks "after a reinstall with lasttimeDCRefresh.txt missing" 1 2
+
+# A user who turned Lumarest off in Startup apps (Task Manager's record of
+# the 32-bit Run value: 03, then a time, under StartupApproved\Run32 in the
+# user's hive) gets no controller from a repair, as from a sign-in. Under
+# Wine the user's hive is reached through the SID of session 1's token.
+approved='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved'
+wine reg add "$approved\Run32" /v Lumarest /t REG_BINARY /d 03000000a0b1c2d3e4f5a601 /f /reg:64 > /dev/null 2>&1
+msiexec turned-off /i "$(win "$next_msi")" REINSTALL=ALL REINSTALLMODE=a /qn
+same "a repair for a user who turned Lumarest off succeeds" 0 "$msi_rc"
+same "... and starts nothing for that user, saying why" \
+  "Lumarest: session 1: the user has turned Lumarest off in Startup apps" \
+  "$(tr -d '\r' < "$work/turned-off.log" | grep -a '^Lumarest: session ')"
+check "... no controller runs" probe gone lumarest.exe 0
+wine reg delete "$approved" /f /reg:64 > /dev/null 2>&1
 
 msiexec downgrade /i "$(win "$release_msi")" /qn
 # 1603 (fatal error) as seen through an 8-bit exit status: 1603 & 255.
 same "an older package is refused while a newer one is installed" 67 "$msi_rc"
 same "the newer release is still the one installed" "$next_code $next_version" "$(products)"
 check "its exe is still there" test -f "$folder_unix/lumarest.exe"
-check "the refused package started no controller" probe gone lumarest.exe 0
+check_none_started "the refused package" downgrade
 
 msiexec remove /x "$next_code" /qn
 same "the next release is removed" 0 "$msi_rc"
-check "the removal started no controller" probe gone lumarest.exe 0
+check_none_started "the removal" remove
 check_removed "after removal"
 
 snapshot after
