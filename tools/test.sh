@@ -8,9 +8,10 @@
 #             integration, end-to-end, scenario and installer tests and the
 #             llvm-rc check of the resources; build/i686 the same but the
 #             installer's, against the shipped 32-bit exe; the clang builds
-#             their unit tests. The 32-bit builds' tests run where Wine runs
-#             a 32-bit exe (tools/wine-runs-32bit.sh); otherwise a NOT RUN
-#             line says which of the kernel or wine32 was missing.
+#             their unit and starter tests. The 32-bit builds' tests run
+#             where Wine runs a 32-bit exe (tools/wine-runs-32bit.sh);
+#             otherwise a NOT RUN line says which of the kernel or wine32
+#             was missing.
 #   tools/test.sh [--quick] [CTEST-ARGS...]
 # CTEST-ARGS go to each GCC build's ctest run and, when given, to the clang
 # builds' too: tools/test.sh -R unit. --quick is the developer's loop: the
@@ -64,7 +65,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
     echo "== ctest in build/$build"
     (cd "build/$build" && ctest --output-on-failure -j 2 "$@") || status=1
   done
-  [ $# -gt 0 ] || set -- -R "^unit\$"
+  [ $# -gt 0 ] || set -- -R "^(unit|starter)\$"
   for build in $clang_builds; do
     echo "== ctest in build/$build $*"
     (cd "build/$build" && ctest --output-on-failure -j 2 "$@") || status=1
