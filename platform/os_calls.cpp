@@ -3,24 +3,15 @@
 
 #include <io.h>
 
+#include "platform/system32.h"
+
 namespace {
 
-// wtsapi32.dll is not one of the DLLs the loader always takes from System32.
-// Linking it statically would let a copy planted in the program's folder be
-// loaded before our first instruction runs, so it is resolved at first use,
-// from System32 only. The module stays loaded for the life of the process.
-FARPROC ResolveSessionCall(const char* name) {
-  static HMODULE wtsapi = nullptr;
-  if (wtsapi == nullptr) {
-    wtsapi = ::LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (wtsapi == nullptr) return nullptr;
-  }
-  return ::GetProcAddress(wtsapi, name);
-}
+HMODULE wtsapi = nullptr;  // see platform/system32.h
 
 BOOL WINAPI RegisterSessionNotification(HWND window, DWORD flags) {
-  auto call = reinterpret_cast<decltype(&::WTSRegisterSessionNotification)>(
-      reinterpret_cast<void (*)()>(ResolveSessionCall("WTSRegisterSessionNotification")));
+  auto call = System32Function<decltype(&::WTSRegisterSessionNotification)>(L"wtsapi32.dll", &wtsapi,
+                                                                              "WTSRegisterSessionNotification");
   if (call == nullptr) {
     ::SetLastError(ERROR_PROC_NOT_FOUND);
     return FALSE;
@@ -29,8 +20,8 @@ BOOL WINAPI RegisterSessionNotification(HWND window, DWORD flags) {
 }
 
 BOOL WINAPI UnRegisterSessionNotification(HWND window) {
-  auto call = reinterpret_cast<decltype(&::WTSUnRegisterSessionNotification)>(
-      reinterpret_cast<void (*)()>(ResolveSessionCall("WTSUnRegisterSessionNotification")));
+  auto call = System32Function<decltype(&::WTSUnRegisterSessionNotification)>(L"wtsapi32.dll", &wtsapi,
+                                                                                "WTSUnRegisterSessionNotification");
   if (call == nullptr) {
     ::SetLastError(ERROR_PROC_NOT_FOUND);
     return FALSE;

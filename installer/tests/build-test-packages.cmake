@@ -6,8 +6,9 @@
 #   lumarest-next.msi     NEXT_VERSION
 #   lumarest.exe, lumarest-check.exe, lumarest-starter.dll
 # The install tests start the installed controller, so the packages carry
-# exes this machine can run. Where Wine's 32-bit half cannot start programs
-# (a kernel without 32-bit support), they carry RUN_DIR's 64-bit build
+# exes this machine can run. Where Wine runs no 32-bit exe
+# (tools/wine-runs-32bit.sh: a kernel without 32-bit support, or no
+# wine32), they carry RUN_DIR's 64-bit build
 # instead of the release's 32-bit one: the same package source and build
 # script, so the package's own behaviour is what the tests see either way;
 # the release package's tables are checked by installer_tables. The one
@@ -31,7 +32,10 @@ if(NOT EXISTS ${RELEASE_DIR}/installer/lumarest.msi)
   message(FATAL_ERROR "the release build made no ${RELEASE_DIR}/installer/lumarest.msi")
 endif()
 
-execute_process(COMMAND /usr/lib/wine/wine --version RESULT_VARIABLE wine32_rc OUTPUT_QUIET ERROR_QUIET)
+# The same question tools/test.sh asks before it runs the 32-bit tests.
+execute_process(COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/../../tools/wine-runs-32bit.sh
+  ${RELEASE_DIR}/bin/lumarest-check.exe RESULT_VARIABLE wine32_rc OUTPUT_VARIABLE wine32_why
+  OUTPUT_STRIP_TRAILING_WHITESPACE)
 file(MAKE_DIRECTORY ${OUT_DIR})
 if(wine32_rc EQUAL 0)
   set(exe_dir ${RELEASE_DIR}/bin)
@@ -39,8 +43,7 @@ if(wine32_rc EQUAL 0)
   set(packages rebuild:${VERSION} next:${NEXT_VERSION})
 else()
   set(exe_dir ${RUN_DIR})
-  message(STATUS "Wine's 32-bit half starts no program here: the install tests' packages "
-    "carry the 64-bit exes of ${RUN_DIR}")
+  message(STATUS "${wine32_why}: the install tests' packages carry the 64-bit exes of ${RUN_DIR}")
   set(packages first:${VERSION} rebuild:${VERSION} next:${NEXT_VERSION})
 endif()
 foreach(exe lumarest.exe lumarest-check.exe lumarest-starter.dll)
