@@ -134,8 +134,21 @@ std::wstring DescribeFile(const StateFileSeen& file, Language l) {
                                : file.empty        ? Say(Text::kMarkEmpty, l)
                                : IsMark(file.mark[0]) ? Say(Text::kMarkText, l, {std::wstring(1, file.mark[0])})
                                                     : Say(Text::kMarkNone, l);
+  if (file.refusingAttributes != 0) {
+    std::wstring attributes;
+    if (file.refusingAttributes & FILE_ATTRIBUTE_HIDDEN) attributes = Say(Text::kAttributeHidden, l);
+    if (file.refusingAttributes & FILE_ATTRIBUTE_SYSTEM)
+      attributes += (attributes.empty() ? L"" : L", ") + std::wstring(Say(Text::kAttributeSystem, l));
+    return Say(Text::kFileLine, l, {WidenAscii(file.path), Say(Text::kFileRefused, l, {content, attributes})});
+  }
   return Say(Text::kFileLine, l,
              {WidenAscii(file.path), Say(file.writable ? Text::kFileWritable : Text::kFileNotWritable, l, {content})});
+}
+
+// The install folder, as the state files' paths name it.
+std::wstring StateFolder(const StateFileSeen& file) {
+  const std::wstring path = WidenAscii(file.path);
+  return path.substr(0, path.rfind(L'\\') == std::wstring::npos ? 0 : path.rfind(L'\\'));
 }
 
 ConditionDetail DescribeFiles(const Examination& e, Language l) {
@@ -143,7 +156,11 @@ ConditionDetail DescribeFiles(const Examination& e, Language l) {
   d.summary = Say(e.Holds(Condition::kStateFiles) ? Text::kFilesReady : Text::kFilesNotReady, l);
   d.lines.push_back(DescribeFile(e.acdcFile, l));
   d.lines.push_back(DescribeFile(e.dcRefreshFile, l));
-  d.hint = Say(Text::kHintFiles, l);
+  // A repair keeps existing state files, attributes and all.
+  if (e.acdcFile.refusingAttributes != 0 || e.dcRefreshFile.refusingAttributes != 0)
+    d.hint = Say(Text::kHintFilesAttributes, l, {StateFolder(e.acdcFile)});
+  else
+    d.hint = Say(Text::kHintFiles, l);
   return d;
 }
 

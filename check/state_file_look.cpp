@@ -53,13 +53,18 @@ void ReadFirstBytes(const std::wstring& path, StateFileSeen* seen) {
   }
 }
 
-// Whether an open for writing by this process would be granted: the
+// Whether the controller's write would be granted to this process: the
 // file's access control list checked against this process's own token (for
 // an administrator under UAC, the filtered one it runs with), and the
-// read-only attribute, which no access control list overrides.
-bool MayWrite(const std::wstring& path) {
+// attributes, which no access control list overrides: read-only, and the
+// hidden and system attributes, because the controller's fopen_s "w" asks
+// for CREATE_ALWAYS, which Windows refuses on an existing hidden or system
+// file (CreateFileW's documentation: ERROR_ACCESS_DENIED).
+bool MayWrite(const std::wstring& path, StateFileSeen* seen) {
   const DWORD attributes = os.GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  seen->refusingAttributes = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  if (seen->refusingAttributes != 0 || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
     return false;
 
   const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
@@ -124,6 +129,6 @@ StateFileSeen LookAtStateFile(StateFile file) {
   if (!seen.exists) return seen;
   const std::wstring path = WidenAscii(seen.path);
   ReadFirstBytes(path, &seen);
-  seen.writable = MayWrite(path);
+  seen.writable = MayWrite(path, &seen);
   return seen;
 }

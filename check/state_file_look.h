@@ -20,6 +20,10 @@ struct StateFileSeen {
   char mark[2] = {};      // what the controller's read would store from those bytes
   bool empty = false;     // no token at all: the controller's read keeps its earlier mark
   bool writable = false;  // this user may open it for writing (its security and its attributes)
+  // FILE_ATTRIBUTE_HIDDEN and FILE_ATTRIBUTE_SYSTEM as the file carries
+  // them: Windows refuses the controller's rewrite of such a file, whoever
+  // it is, so either makes it not writable.
+  unsigned long refusingAttributes = 0;
 };
 
 StateFileSeen LookAtStateFile(StateFile file);

@@ -131,6 +131,9 @@ constexpr Row kTexts[] = {
      L"無法讀取（被其他程式占用，或此使用者無法讀取）"},
     {Text::kFileNotWritable, L"{0}, not writable for this user", L"{0}，此使用者無法寫入"},
     {Text::kFileWritable, L"{0}, writable", L"{0}，可寫入"},
+    {Text::kFileRefused, L"{0}, {1}: Windows refuses to rewrite it", L"{0}，{1}：Windows 拒絕覆寫此檔案"},
+    {Text::kAttributeHidden, L"hidden", L"隱藏"},
+    {Text::kAttributeSystem, L"system", L"系統"},
     {Text::kMarkText, L"holds \"{0}\"", L"內容為 \"{0}\""},
     {Text::kMarkNone, L"holds neither mark", L"內容不是任何標記"},
     {Text::kMarkEmpty, L"empty (a running controller keeps the mark it read last)",
@@ -138,6 +141,11 @@ constexpr Row kTexts[] = {
     {Text::kHintFiles,
      L"reinstall Lumarest: its package creates both files in its folder and lets every user write them.",
      L"重新安裝 Lumarest：安裝套件會在其資料夾中建立兩個檔案，並允許每位使用者寫入。"},
+    {Text::kHintFilesAttributes,
+     L"take the hidden and system attributes off the state files, in a Command Prompt run as administrator: "
+     L"attrib -h -s \"{0}\\lasttime*.txt\" (a repair of the package keeps existing state files as they are).",
+     L"以系統管理員身分執行命令提示字元，移除狀態檔的隱藏與系統屬性："
+     L"attrib -h -s \"{0}\\lasttime*.txt\"（修復安裝會保留現有狀態檔原狀）。"},
 
     {Text::kPowerLabel, L"Power source", L"電源"},
     {Text::kPowerMains, L"mains", L"交流電源"},

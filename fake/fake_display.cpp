@@ -117,6 +117,13 @@ std::vector<FakeMode> FakeLaptop::ListedModes() const {
   return listed;
 }
 
+bool FakeLaptop::DisplayBesidesPanel() const {
+  for (std::size_t a = 0; a < adapters.size(); ++a)
+    for (std::size_t m = 0; m < adapters[a].monitorFlags.size(); ++m)
+      if ((a != 0 || m != 0) && (adapters[a].monitorFlags[m] & DISPLAY_DEVICE_ACTIVE)) return true;
+  return false;
+}
+
 void FakeLaptop::SetPanel(std::vector<DWORD> rates, DWORD current) {
   acceptedRates = std::move(rates);
   mode.rate = current;

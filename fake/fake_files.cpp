@@ -54,6 +54,14 @@ errno_t FakeFopen(FILE** file, const char* path, const char* mode) {
   if (writes && fake.folderReadOnly) return EACCES;
   const FakeLaptop::Sharing wanted = FopenSharing(name, mode);
   if (!fake.SharingAllows(wanted)) return EACCES;  // what the runtime makes of ERROR_SHARING_VIOLATION
+  // "w" is CreateFileW's CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL, which
+  // Windows refuses on an existing hidden or system file (ERROR_ACCESS_DENIED,
+  // CreateFileW's page); Wine lets it through.
+  auto attributes = fake.fileAttributes.find(name);
+  if (mode && std::strchr(mode, 'w') && attributes != fake.fileAttributes.end() &&
+      (attributes->second & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) &&
+      realOs.access(mapped.c_str(), 0) == 0)
+    return EACCES;
   const errno_t result = realOs.fopen_s(file, mapped.c_str(), mode);
   if (result == 0 && *file) {
     fake.openFiles[*file] = mapped;
@@ -142,7 +150,12 @@ DWORD WINAPI FakeGetFileAttributesW(LPCWSTR path) {
   fake.Log("GetFileAttributesW", NameOf(path));
   const std::string mapped = path ? fake.MapPath(Narrow(path).c_str()) : std::string();
   if (mapped.empty() || fake.Failable("GetFileAttributesW")) return INVALID_FILE_ATTRIBUTES;
-  return ::GetFileAttributesA(mapped.c_str());
+  const DWORD attributes = ::GetFileAttributesA(mapped.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return attributes;
+  auto extra = fake.fileAttributes.find(NameOf(path));
+  if (extra == fake.fileAttributes.end()) return attributes;
+  // A hidden or system file is no longer "normal", whatever else it is.
+  return (attributes & ~DWORD{FILE_ATTRIBUTE_NORMAL}) | extra->second;
 }
 
 // The descriptor is a token of the fake's own: what matters is which file it
@@ -259,6 +272,7 @@ void FakeLaptop::SetFile(const std::string& name, const std::string& content) {
 }
 
 void FakeLaptop::RemoveFile(const std::string& name) {
+  fileAttributes.erase(name);
   ::DeleteFileA((scratchFolder + "\\" + name).c_str());
 }
 

@@ -51,6 +51,11 @@ struct FakeController {
   FakeProperty name;
   FakeProperty maxRefreshRate;
   FakeProperty minRefreshRate;
+  // What WMI reports instead while a display other than the panel is
+  // attached (a docked laptop's driver may report the external display's
+  // range); unset: the same as without one.
+  std::optional<FakeProperty> externalMaxRefreshRate = std::nullopt;
+  std::optional<FakeProperty> externalMinRefreshRate = std::nullopt;
 };
 
 struct FakeAdapter {
@@ -125,6 +130,8 @@ class FakeLaptop {
   std::vector<FakeAdapter> adapters;
   FakeMode mode;                      // current mode of adapter 0
   std::vector<DWORD> acceptedRates;   // rates the panel takes; empty: any
+  // An active monitor other than the panel (monitor 0 of adapter 0).
+  bool DisplayBesidesPanel() const;
   // The modes EnumDisplaySettingsW lists by index. Empty: one mode at the
   // panel's one resolution and depth for each rate it takes and for its
   // current rate, ascending; a panel that takes any rate lists every rate
@@ -160,6 +167,30 @@ class FakeLaptop {
   int liveComObjects = 0;   // fake WMI objects not yet released
   int liveBstrs = 0;        // strings allocated through the seam and not freed
 
+  // ---- Messages sent by another thread, and COM's rule about them ---------
+  // Windows delivers the power, display and session broadcasts as messages
+  // that another thread sent and waits on. While this thread handles such a
+  // message and has not answered it, COM refuses its calls to another
+  // process with RPC_E_CANTCALLOUT_ININPUTSYNCCALL (Microsoft KB 131056,
+  // "PRB: Synch OLE Call Fails in Inter-Process/Thread SendMessage"; COM
+  // asks InSendMessage). Windows' WMI is such another process, so the fake
+  // WMI refuses ConnectServer, ExecQuery and Next then. Wine runs WMI inside
+  // the caller and never refuses. InSendMessageEx and ReplyMessage answer
+  // from these frames as Microsoft's InSendMessageEx and ReplyMessage pages
+  // describe them; with no frame they pass through to the real ones.
+  struct SentMessage {
+    bool byAnotherThread = false;  // false: this thread sent it to itself
+    bool replied = false;
+  };
+  std::vector<SentMessage> sentMessages;  // the message being handled last
+  // Runs `handling` as the handling of a message sent by another thread
+  // (or, with false, by this thread itself).
+  void HandleSentMessage(bool byAnotherThread, const std::function<void()>& handling);
+  // InSendMessageEx's answer, without logging a call.
+  DWORD InSendMessageState() const;
+  // A sender is blocked on the message being handled.
+  bool SenderWaiting() const;
+
   // ---- State files ---------------------------------------------------------
   // The install folder the controller names is mapped to this folder.
   std::string scratchFolder;
@@ -184,6 +215,13 @@ class FakeLaptop {
   // The files' security: those this user may not write (AccessCheck denies
   // it), besides every file while `folderReadOnly` is set.
   std::set<std::string> writeDenied;
+  // Attributes a state file carries besides what the real file has
+  // (FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM), by file name. Windows
+  // refuses to open an existing hidden or system file with CREATE_ALWAYS,
+  // which fopen_s "w" asks for (CreateFileW's page: ERROR_ACCESS_DENIED);
+  // Wine does not, so the fake applies the rule. Removing the file clears
+  // them.
+  std::map<std::string, DWORD> fileAttributes;
   std::map<const void*, std::string> securityRead;  // descriptor buffer -> the file it describes
   std::string MapPath(const char* path) const;  // empty when outside the folder
   std::optional<std::string> FileContent(const std::string& name) const;

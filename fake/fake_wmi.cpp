@@ -1,7 +1,9 @@
 // The fake laptop's COM and WMI: a locator, a services object, a forward-only
 // enumerator and class objects over `controllers`. Each object counts its
 // references and leaves the ledger when the last one goes; COM entries and
-// BSTRs made through the seam are counted too.
+// BSTRs made through the seam are counted too. The calls that reach the WMI
+// service's process are refused while a message another thread sent waits
+// for its answer, as COM refuses them on Windows (see fake_laptop.h).
 #include <cwchar>
 
 #include "fake/fake_laptop.h"
@@ -131,6 +133,7 @@ class FakeEnumerator : public Counted<IEnumWbemClassObject> {
     fake.Log("Next", "timeout=" + std::to_string(timeout) + " count=" + std::to_string(count));
     *returned = 0;
     if (fake.Failable("Next")) return WBEM_E_FAILED;
+    if (fake.SenderWaiting()) return RPC_E_CANTCALLOUT_ININPUTSYNCCALL;
     if (count == 0) return WBEM_S_NO_ERROR;
     if (next_ >= result_.size()) return WBEM_S_FALSE;
     objects[0] = new FakeClassObject(result_[next_++]);
@@ -160,7 +163,15 @@ class FakeServices : public Counted<IWbemServices> {
                               (context ? "|context" : ""));
     *result = nullptr;
     if (fake.Failable("ExecQuery") || fake.queryFails) return WBEM_E_INVALID_QUERY;
-    *result = new FakeEnumerator(fake.controllers);
+    if (fake.SenderWaiting()) return RPC_E_CANTCALLOUT_ININPUTSYNCCALL;
+    // What the driver reports now: a docked laptop's may give another range.
+    std::vector<FakeController> listed = fake.controllers;
+    if (fake.DisplayBesidesPanel())
+      for (FakeController& c : listed) {
+        if (c.externalMaxRefreshRate) c.maxRefreshRate = *c.externalMaxRefreshRate;
+        if (c.externalMinRefreshRate) c.minRefreshRate = *c.externalMinRefreshRate;
+      }
+    *result = new FakeEnumerator(std::move(listed));
     return WBEM_S_NO_ERROR;
   }
 
@@ -201,6 +212,7 @@ class FakeLocator : public Counted<IWbemLocator> {
                                   Text(authority) + (context ? "|context" : ""));
     *services = nullptr;
     if (fake.Failable("ConnectServer") || fake.connectFails) return WBEM_E_INVALID_NAMESPACE;
+    if (fake.SenderWaiting()) return RPC_E_CANTCALLOUT_ININPUTSYNCCALL;
     *services = new FakeServices();
     return WBEM_S_NO_ERROR;
   }
@@ -293,9 +305,49 @@ HRESULT WINAPI FakeVariantClear(VARIANTARG* value) {
   return realOs.VariantClear(value);
 }
 
+DWORD WINAPI FakeInSendMessageEx(LPVOID reserved) {
+  FakeLaptop& fake = F();
+  fake.Log("InSendMessageEx");
+  return fake.sentMessages.empty() ? realOs.InSendMessageEx(reserved) : fake.InSendMessageState();
+}
+
+BOOL WINAPI FakeReplyMessage(LRESULT result) {
+  FakeLaptop& fake = F();
+  fake.Log("ReplyMessage", std::to_string(result));
+  if (fake.sentMessages.empty()) return realOs.ReplyMessage(result);
+  FakeLaptop::SentMessage& handled = fake.sentMessages.back();
+  // A message this thread sent itself has no sender to answer.
+  if (!handled.byAnotherThread) return FALSE;
+  handled.replied = true;
+  return TRUE;
+}
+
 }  // namespace
 
+void FakeLaptop::HandleSentMessage(bool byAnotherThread, const std::function<void()>& handling) {
+  sentMessages.push_back({byAnotherThread, false});
+  struct Pop {
+    std::vector<SentMessage>& frames;
+    ~Pop() { frames.pop_back(); }
+  } pop{sentMessages};
+  handling();
+}
+
+DWORD FakeLaptop::InSendMessageState() const {
+  if (sentMessages.empty()) return ISMEX_NOSEND;
+  const SentMessage& handled = sentMessages.back();
+  if (!handled.byAnotherThread) return ISMEX_NOSEND;
+  return ISMEX_SEND | (handled.replied ? ISMEX_REPLIED : 0);
+}
+
+bool FakeLaptop::SenderWaiting() const {
+  const DWORD state = sentMessages.empty() ? realOs.InSendMessageEx(nullptr) : InSendMessageState();
+  return (state & (ISMEX_SEND | ISMEX_REPLIED)) == ISMEX_SEND;
+}
+
 void FakeLaptop::InstallWmi() {
+  os.InSendMessageEx = FakeInSendMessageEx;
+  os.ReplyMessage = FakeReplyMessage;
   os.CoInitializeEx = FakeCoInitializeEx;
   os.CoUninitialize = FakeCoUninitialize;
   os.CoInitializeSecurity = FakeCoInitializeSecurity;

@@ -74,6 +74,8 @@ const OsCalls realOs = {
     ::DestroyWindow,
     ::PostQuitMessage,
     ::FindWindowW,
+    ::InSendMessageEx,
+    ::ReplyMessage,
 
     RegisterSessionNotification,
     UnRegisterSessionNotification,

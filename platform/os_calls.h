@@ -58,6 +58,10 @@ struct OsCalls {
   decltype(&::DestroyWindow) DestroyWindow;
   decltype(&::PostQuitMessage) PostQuitMessage;
   decltype(&::FindWindowW) FindWindowW;  // the diagnostic's look for a running controller
+  // Whether the message being handled was sent by another thread and is
+  // still unanswered, and the early answer to it.
+  decltype(&::InSendMessageEx) InSendMessageEx;
+  decltype(&::ReplyMessage) ReplyMessage;
 
   // Session notifications (wtsapi32, resolved from System32 at first use).
   decltype(&::WTSRegisterSessionNotification) WTSRegisterSessionNotification;

@@ -6,18 +6,41 @@
 #include "discovery/refresh_range.h"
 #include "display/adapter.h"
 #include "display/topology.h"
+#include "platform/os_calls.h"
 #include "policy/handlings.h"
 #include "policy/power_source.h"
 #include "policy/rate_gate.h"
 #include "policy/restore_decision.h"
 #include "policy/state_files.h"
 
+namespace {
+
+// The discovery asks WMI, which on Windows lives in a service process of
+// its own, from this single-threaded apartment. COM refuses such a call
+// (RPC_E_CANTCALLOUT_ININPUTSYNCCALL, 0x8001010D) while this thread handles
+// a message that another thread sent and is still waiting on: it asks
+// InSendMessage, and KB 131056 ("Synch OLE Call Fails in Inter-Process/
+// Thread SendMessage") describes the refusal. WM_DISPLAYCHANGE comes from
+// the thread that changed the display, and the power and session
+// notifications from other processes, so the sender is answered first, with
+// the 0 the window procedure returns for all three; the handling then goes
+// on to its end. A message this thread sent itself (the WM_DISPLAYCHANGE of
+// its own switch) has no sender waiting and needs no answer.
+void AnswerWaitingSender() {
+  if ((os.InSendMessageEx(nullptr) & (ISMEX_SEND | ISMEX_REPLIED)) == ISMEX_SEND) os.ReplyMessage(0);
+}
+
+}  // namespace
+
 bool RefreshRangeIfExternalGone() {
   const bool external = ProbeExternalDisplay();
   // externalDisplayAtStart is never cleared, so the rediscovery repeats for
   // as long as that display stays away: the range WMI reported while it was
   // attached may have been the external display's.
-  if (controllerState.externalDisplayAtStart == 1 && !external) DiscoverRefreshRange();
+  if (controllerState.externalDisplayAtStart == 1 && !external) {
+    AnswerWaitingSender();
+    DiscoverRefreshRange();
+  }
   return external;
 }
 

@@ -2,6 +2,8 @@
 // as a whole before anything runs so that a bad line is reported up front.
 #include "sim/scenario.h"
 
+#include <windows.h>
+
 #include "check/examination.h"
 
 #include <cctype>
@@ -136,12 +138,14 @@ Statement Read(const std::vector<Word>& w) {
   };
 
   if (verb == "video-controller") {
-    if (w.size() < 2) Fail("usage: video-controller \"NAME\" [min=N] [max=N]");
+    if (w.size() < 2) Fail("usage: video-controller \"NAME\" [min=N] [max=N] [external-min=N] [external-max=N]");
     s.kind = Kind::kVideoController;
     s.text = w[1].text;
     for (std::size_t i = 2; i < w.size(); ++i) {
       if (auto v = Option(w[i], "min")) s.min = Number32(*v, "min");
       else if (auto v2 = Option(w[i], "max")) s.max = Number32(*v2, "max");
+      else if (auto v3 = Option(w[i], "external-min")) s.externalMin = Number32(*v3, "external-min");
+      else if (auto v4 = Option(w[i], "external-max")) s.externalMax = Number32(*v4, "external-max");
       else Fail("unknown video-controller option '" + w[i].text + "'");
     }
     return s;
@@ -255,9 +259,15 @@ Statement Read(const std::vector<Word>& w) {
     return s;
   }
   if (verb == "file") {
-    const char* usage = "file NAME TEXT|absent|empty, or file NAME locked MS";
+    const char* usage = "file NAME TEXT|absent|empty, file NAME locked MS, or file NAME hidden|system";
     if (w.size() < 3) Fail(std::string("usage: ") + usage);
     s.text = FileName(w[1]);
+    if (!w[2].quoted && (w[2].text == "hidden" || w[2].text == "system")) {
+      Count(w, 3, 3, usage);
+      s.kind = Kind::kFileAttribute;
+      s.numbers.push_back(w[2].text == "hidden" ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_SYSTEM);
+      return s;
+    }
     if (!w[2].quoted && w[2].text == "locked") {
       Count(w, 4, 4, usage);
       s.kind = Kind::kFileLocked;
@@ -365,6 +375,10 @@ Statement Read(const std::vector<Word>& w) {
 }  // namespace
 
 bool IsEvent(Kind kind) { return kind >= Kind::kUnplug && kind <= Kind::kExit; }
+
+bool IsFileStatement(Kind kind) {
+  return kind == Kind::kFile || kind == Kind::kFileLocked || kind == Kind::kFileAttribute;
+}
 
 bool IsCheck(Kind kind) { return kind >= Kind::kExpectRate; }
 

@@ -22,7 +22,7 @@ enum class Kind {
   kVideoController, kWmiFail, kAdapter, kPanel, kDriver, kDriverClassMissing, kScheme,
   kSchemeMissing, kPower, kFolder, kAutostart,
   // The state files, before or after `start`.
-  kFile, kFileLocked,
+  kFile, kFileLocked, kFileAttribute,
   kStart,
   // Events.
   kUnplug, kPlug, kPowerEvent, kSetRate, kDisplayChange, kAttach, kDetach, kSession, kCheck, kExit,
@@ -45,6 +45,7 @@ struct Statement {
   std::vector<std::uint64_t> numbers;  // rates, flags, counts, milliseconds, yes (1) or no (0)
   std::vector<std::string> names;      // the conditions of `expect failing`, in any order
   std::optional<std::uint64_t> min, max, bitsPerPixel, width, height;
+  std::optional<std::uint64_t> externalMin, externalMax;  // video-controller while docked
   // driver
   std::optional<std::uint32_t> policy;
   std::optional<std::uint64_t> policyQword;
@@ -54,6 +55,7 @@ struct Statement {
 };
 
 bool IsEvent(Kind kind);
+bool IsFileStatement(Kind kind);  // file NAME ..., before or after start
 bool IsCheck(Kind kind);
 
 // Parses a whole scenario. On a statement it cannot read it returns false

@@ -92,10 +92,14 @@ Simulation::Simulation(std::vector<Statement> statements, std::ostream& timeline
   fake_.Key(kDisplayAdapterClassKey);
   os.GetMessageW = SimulatedGetMessageW;
   os.CreateWindowExW = SimulatedCreateWindowExW;
+  // The controller's own switch: the WM_DISPLAYCHANGE comes from its own
+  // thread, inside ChangeDisplaySettingsW, with no other thread waiting.
   fake_.onModeChange = [this] {
     if (window_)
-      SendMessageW(window_, WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel,
-                   MAKELPARAM(fake_.mode.width, fake_.mode.height));
+      fake_.HandleSentMessage(false, [this] {
+        SendMessageW(window_, WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel,
+                     MAKELPARAM(fake_.mode.width, fake_.mode.height));
+      });
   };
   if (verbose_)
     fake_.onCall = [this](const FakeCall& c) {
@@ -112,7 +116,9 @@ void Simulation::Describe(const Statement& s) {
       fake_.controllers.push_back(
           {FakeProperty::Text(Wide(s.text)),
            s.max ? FakeProperty::Int(static_cast<std::int32_t>(*s.max)) : FakeProperty::Null(),
-           s.min ? FakeProperty::Int(static_cast<std::int32_t>(*s.min)) : FakeProperty::Null()});
+           s.min ? FakeProperty::Int(static_cast<std::int32_t>(*s.min)) : FakeProperty::Null(),
+           s.externalMax ? std::optional(FakeProperty::Int(static_cast<std::int32_t>(*s.externalMax))) : std::nullopt,
+           s.externalMin ? std::optional(FakeProperty::Int(static_cast<std::int32_t>(*s.externalMin))) : std::nullopt});
       break;
     case Kind::kWmiFail: fake_.queryFails = true; break;
     case Kind::kAdapter: {
@@ -177,6 +183,10 @@ void Simulation::ApplyFile(const Statement& s) {
     fake_.lockedUntil[s.text] = fake_.now + s.numbers[0];
     return;
   }
+  if (s.kind == Kind::kFileAttribute) {
+    fake_.fileAttributes[s.text] |= static_cast<DWORD>(s.numbers[0]);
+    return;
+  }
   if (s.fileState == FileState::kAbsent) fake_.RemoveFile(s.text);
   else fake_.SetFile(s.text, s.fileState == FileState::kEmpty ? std::string() : s.fileText);
 }
@@ -206,7 +216,7 @@ void Simulation::EndOfEvent() {
 bool Simulation::DeliverNextEvent() {
   while (next_ < statements_.size()) {
     const Statement& s = statements_[next_++];
-    if (s.kind == Kind::kFile || s.kind == Kind::kFileLocked) {
+    if (IsFileStatement(s.kind)) {
       ApplyFile(s);
     } else if (IsCheck(s.kind)) {
       Check(s);
@@ -225,33 +235,40 @@ void Simulation::Deliver(const Statement& s) {
   eventFirstCall_ = fake_.calls.size();
   eventFirstSwitch_ = fake_.submittedModes.size();
   eventStarts_.push_back(eventFirstCall_);
+  // The broadcasts and notifications come as Windows delivers them: sent by
+  // another thread (the one that changed the display, or another process),
+  // which waits for the answer; the controller's thread handles them inside
+  // its GetMessageW. Whether Windows sends or posts the session
+  // notifications is not documented; sent is the stricter case. Exit is the
+  // menu command, posted to the queue.
+  const auto sendFromAnotherThread = [this](UINT message, WPARAM wParam, LPARAM lParam) {
+    fake_.HandleSentMessage(true, [&] { SendMessageW(window_, message, wParam, lParam); });
+  };
   const LPARAM resolution = MAKELPARAM(fake_.mode.width, fake_.mode.height);
   switch (s.kind) {
     case Kind::kUnplug:
     case Kind::kPlug:
       fake_.acLineStatus = s.kind == Kind::kPlug ? 1 : 0;
       fake_.powerStatusFails = false;
-      PostMessageW(window_, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0);
+      sendFromAnotherThread(WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0);
       break;
-    case Kind::kPowerEvent: PostMessageW(window_, WM_POWERBROADCAST, static_cast<WPARAM>(s.numbers[0]), 0); break;
+    case Kind::kPowerEvent: sendFromAnotherThread(WM_POWERBROADCAST, static_cast<WPARAM>(s.numbers[0]), 0); break;
     case Kind::kSetRate:
       fake_.mode.rate = static_cast<DWORD>(s.numbers[0]);
-      PostMessageW(window_, WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution);
+      sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution);
       break;
-    case Kind::kDisplayChange: PostMessageW(window_, WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution); break;
+    case Kind::kDisplayChange: sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution); break;
     case Kind::kAttach:
       fake_.adapters.push_back({Wide(s.text), {3}});
       attached_.push_back(fake_.adapters.size() - 1);
-      PostMessageW(window_, WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution);
+      sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution);
       break;
     case Kind::kDetach:
       fake_.adapters.erase(fake_.adapters.begin() + static_cast<std::ptrdiff_t>(attached_.back()));
       attached_.pop_back();
-      PostMessageW(window_, WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution);
+      sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution);
       break;
-    case Kind::kSession:
-      PostMessageW(window_, WM_WTSSESSION_CHANGE, static_cast<WPARAM>(s.numbers[0]), 1);
-      break;
+    case Kind::kSession: sendFromAnotherThread(WM_WTSSESSION_CHANGE, static_cast<WPARAM>(s.numbers[0]), 1); break;
     case Kind::kExit: PostMessageW(window_, WM_COMMAND, CMD_EXIT, 0); break;
     default: break;
   }
@@ -343,7 +360,7 @@ int Simulation::Run() {
   std::size_t start = 0;
   while (start < statements_.size() && statements_[start].kind != Kind::kStart) Describe(statements_[start++]);
   for (std::size_t i = 0; i < start; ++i)
-    if (statements_[i].kind == Kind::kFile || statements_[i].kind == Kind::kFileLocked) ApplyFile(statements_[i]);
+    if (IsFileStatement(statements_[i].kind)) ApplyFile(statements_[i]);
   next_ = start + 1;
   // Adapters described beyond the first are displays attached at start-up.
   if (adaptersDescribed_)
@@ -363,7 +380,7 @@ int Simulation::Run() {
   // Checks after `exit` look at what the controller left behind.
   while (next_ < statements_.size()) {
     const Statement& s = statements_[next_++];
-    if (s.kind == Kind::kFile || s.kind == Kind::kFileLocked) ApplyFile(s);
+    if (IsFileStatement(s.kind)) ApplyFile(s);
     else if (IsCheck(s.kind)) Check(s);
   }
   std::size_t checks = 0;

@@ -1,10 +1,11 @@
 // The simulated laptop: the real controller (its wWinMain, window, window
 // procedure and message loop) run against the fake laptop, driven by a
 // scenario. Events are delivered from inside the controller's own
-// GetMessageW when its queue is empty, so each is handled to its end before
-// the next line runs; a mode change the controller submits comes back as a
-// WM_DISPLAYCHANGE sent from inside ChangeDisplaySettingsW, as the system
-// may deliver it.
+// GetMessageW when its queue is empty, as messages another thread sent and
+// waits on (the fake's COM applies Windows' rule about those), so each is
+// handled to its end before the next line runs; a mode change the
+// controller submits comes back as a WM_DISPLAYCHANGE its own thread sends
+// from inside ChangeDisplaySettingsW, as the system may deliver it.
 #pragma once
 
 #include <optional>
