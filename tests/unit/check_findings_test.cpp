@@ -237,6 +237,9 @@ TEST(StateFileMarks, WritableComesFromTheFilesSecurityAndAttributes) {
          ::SetFileAttributesA((f.scratchFolder + "\\lasttimeACDC.txt").c_str(), FILE_ATTRIBUTE_READONLY);
        },
        false},
+      // The controller's fopen_s "w" cannot rewrite them (CREATE_ALWAYS).
+      {"hidden attribute", [](FakeLaptop& f) { f.fileAttributes["lasttimeACDC.txt"] = FILE_ATTRIBUTE_HIDDEN; }, false},
+      {"system attribute", [](FakeLaptop& f) { f.fileAttributes["lasttimeACDC.txt"] = FILE_ATTRIBUTE_SYSTEM; }, false},
   };
   for (const auto& t : table) {
     FakeLaptop fake;
@@ -248,6 +251,28 @@ TEST(StateFileMarks, WritableComesFromTheFilesSecurityAndAttributes) {
     EXPECT_EQ(0u, fake.Count("fopen_s")) << t.name;
     EXPECT_EQ("", fake.Leaks()) << t.name;
     ::SetFileAttributesA((fake.scratchFolder + "\\lasttimeACDC.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+TEST(StateFileMarks, AHiddenOrSystemFileIsNamedWithWhatWindowsDoesAndHowToClearIt) {
+  const struct {
+    DWORD attributes;
+    const wchar_t* line;
+  } table[] = {
+      {FILE_ATTRIBUTE_HIDDEN, L"lasttimeDCRefresh.txt: holds \"2\", hidden: Windows refuses to rewrite it"},
+      {FILE_ATTRIBUTE_SYSTEM, L"lasttimeDCRefresh.txt: holds \"2\", system: Windows refuses to rewrite it"},
+      {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM,
+       L"lasttimeDCRefresh.txt: holds \"2\", hidden, system: Windows refuses to rewrite it"},
+  };
+  for (const auto& t : table) {
+    FakeLaptop fake;
+    SetUpInstalledLaptop(fake);
+    fake.fileAttributes["lasttimeDCRefresh.txt"] = t.attributes;
+    const std::wstring report = FormatReport(ExamineMachine(), Language::kEnglish);
+    EXPECT_NE(std::wstring::npos, report.find(t.line)) << Narrow(report);
+    EXPECT_NE(std::wstring::npos, report.find(L"[FAIL] state_files")) << Narrow(report);
+    EXPECT_NE(std::wstring::npos, report.find(L"attrib -h -s \"C:\\Program Files (x86)\\Kelvane\\Lumarest\\lasttime*.txt\""))
+        << Narrow(report);
   }
 }
 

@@ -195,6 +195,38 @@ TEST_F(HandlingTest, TheRediscoveryRunsBeforeTheRateGate) {
   }
 }
 
+TEST_F(HandlingTest, TheSenderIsAnsweredBeforeTheRediscoveryAsksWmiUnlessThisThreadSentIt) {
+  // Windows' COM refuses this apartment's calls to the WMI service while a
+  // sender on another thread waits for this handling; the controller's own
+  // switch sends WM_DISPLAYCHANGE from this thread, and nobody waits then.
+  controllerState.externalDisplayAtStart = 1;
+  const struct {
+    const char* name;
+    bool byAnotherThread;
+    std::vector<std::string> calls;
+  } table[] = {
+      {"sent by another thread", true, {"InSendMessageEx", "ReplyMessage", "ConnectServer", "ExecQuery"}},
+      {"sent by this thread", false, {"InSendMessageEx", "ConnectServer", "ExecQuery"}},
+  };
+  for (const auto& t : table) {
+    controllerState.dcRate = controllerState.acRate = 60;
+    controllerState.rawMinRefreshRate = controllerState.rawMaxRefreshRate = 60;
+    const std::size_t first = fake.calls.size();
+    fake.HandleSentMessage(t.byAnotherThread, [] { OnDisplayChange(); });
+    std::vector<std::string> calls;
+    for (std::size_t i = first; i < fake.calls.size(); ++i)
+      if (fake.calls[i].name == "InSendMessageEx" || fake.calls[i].name == "ReplyMessage" ||
+          fake.calls[i].name == "ConnectServer" || fake.calls[i].name == "ExecQuery") {
+        calls.push_back(fake.calls[i].name);
+        if (fake.calls[i].name == "ReplyMessage") {
+          EXPECT_EQ("0", fake.calls[i].detail) << t.name;
+        }
+      }
+    EXPECT_EQ(t.calls, calls) << t.name;
+    EXPECT_EQ(40, controllerState.dcRate) << t.name << ": WMI answered the rediscovery";
+  }
+}
+
 struct SessionCase {
   const char* name;
   WPARAM code;

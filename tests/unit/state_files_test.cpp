@@ -49,6 +49,23 @@ TEST_F(StateFilesTest, AWriteThatNeverOpensGivesUpAfterTenAttemptsTwentyMillisec
   EXPECT_EQ("1", Content(kAcdc));
 }
 
+TEST_F(StateFilesTest, AHiddenOrSystemFileRefusesTheRewriteWhileAMissingOneIsCreated) {
+  // fopen_s "w" is CREATE_ALWAYS, refused by Windows on an existing hidden
+  // or system file: every attempt fails and the old mark stays.
+  for (DWORD attributes : {DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM}}) {
+    fake.SetFile(kAcdc, "1");
+    fake.fileAttributes[kAcdc] = attributes;
+    const std::size_t before = fake.Count("fopen_s");
+    WriteStateMark(StateFile::kAcdc, "2", 10);
+    EXPECT_EQ(10u, fake.Count("fopen_s") - before) << attributes;
+    EXPECT_EQ("1", Content(kAcdc)) << attributes;
+    // The same name, once the file is gone, is simply created.
+    fake.RemoveFile(kAcdc);
+    WriteStateMark(StateFile::kAcdc, "2", 10);
+    EXPECT_EQ("2", Content(kAcdc)) << attributes;
+  }
+}
+
 TEST_F(StateFilesTest, AFileHeldForAWhileIsWrittenOnALaterAttempt) {
   fake.SetFile(kAcdc, "1");
   fake.lockedUntil[kAcdc] = 100;
