@@ -13,8 +13,8 @@ using StarterLog = void (*)(void* context, const wchar_t* line);
 struct StartTally {
   unsigned started = 0;    // a controller was started in the session
   unsigned turnedOff = 0;  // the user has turned Lumarest off in Startup apps
-  unsigned noUser = 0;     // no signed-in user (WTSQueryUserToken refused)
-  unsigned failed = 0;     // the user's SID, environment or the process failed
+  unsigned noUser = 0;     // no signed-in user (WTSQueryUserToken: ERROR_NO_TOKEN, or the session is gone)
+  unsigned failed = 0;     // the user's token, SID, environment or the process failed
 };
 
 // The sessions to look at: those WTSEnumerateSessionsW lists, then the
@@ -24,6 +24,8 @@ struct StartTally {
 // For each: the user's own token for that session (WTSQueryUserToken: for
 // an administrator, the filtered one, never elevated), that user's
 // environment, the interactive desktop winsta0\default, the exe's path
-// quoted as the command line, as the Run value has it; not waited for. A
-// failure in one session is logged and the next is tried.
+// quoted as the command line, as the Run value has it; not waited for;
+// out of the installer's job object where it runs in one and the job
+// allows it. A failure in one session is logged and the next is tried.
+// Each session's log line names the token's elevation type.
 StartTally StartInSignedInSessions(const wchar_t* exePath, StarterLog log, void* context);

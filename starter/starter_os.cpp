@@ -70,6 +70,7 @@ const StarterOs realStarterOs = {
     ::CreateProcessAsUserW,
     ::CloseHandle,
     ::GetLastError,
+    ::IsProcessInJob,
 
     ::RegOpenKeyExW,
     ::RegQueryValueExW,

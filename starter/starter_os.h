@@ -36,6 +36,9 @@ struct StarterOs {
   decltype(&::CreateProcessAsUserW) CreateProcessAsUserW;
   decltype(&::CloseHandle) CloseHandle;
   decltype(&::GetLastError) GetLastError;
+  // Whether Windows Installer runs the action inside a job object, whose
+  // members would include what the action starts.
+  decltype(&::IsProcessInJob) IsProcessInJob;
 
   // Registry, read only: the Startup apps records.
   decltype(&::RegOpenKeyExW) RegOpenKeyExW;

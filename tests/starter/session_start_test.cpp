@@ -36,6 +36,12 @@ struct FakeSessions {
   WTS_SESSION_INFOW infos[8] = {};
   std::map<HKEY, std::wstring> keys;
   DWORD current = 0;
+  DWORD lastError = 0;
+  DWORD tokenError = ERROR_ACCESS_DENIED;  // WTSQueryUserToken's error when it is made to fail
+  TOKEN_ELEVATION_TYPE elevation = TokenElevationTypeLimited;
+  bool inJob = false;
+  bool breakawayAllowed = true;
+  std::vector<DWORD> creationFlags;  // of every CreateProcessAsUserW, in order
 
   static FakeSessions* active;
   FakeSessions() { active = this; starterOs = Fake(); }
@@ -43,6 +49,10 @@ struct FakeSessions {
 
   bool Fails(const char* call) {
     return failing != nullptr && std::string(call) == failing && ++uses[call] == failAt;
+  }
+  BOOL Error(DWORD code) {
+    lastError = code;
+    return FALSE;
   }
   void Take(const void* p) { EXPECT_TRUE(held.insert(p).second) << "handed out twice"; }
   void Give(const void* p) { EXPECT_EQ(held.erase(p), 1u) << "given back what was not held"; }
@@ -58,7 +68,8 @@ struct FakeSessions {
   static void WINAPI WTSFreeMemory(void* memory) { active->Give(memory); }
   static DWORD WINAPI WTSGetActiveConsoleSessionId() { return active->console; }
   static BOOL WINAPI WTSQueryUserToken(ULONG session, HANDLE* token) {
-    if (!active->users.count(session) || active->Fails("WTSQueryUserToken")) return FALSE;
+    if (!active->users.count(session)) return active->Error(ERROR_NO_TOKEN);
+    if (active->Fails("WTSQueryUserToken")) return active->Error(active->tokenError);
     *token = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x1000 + session));
     active->Take(*token);
     return TRUE;
@@ -67,6 +78,13 @@ struct FakeSessions {
   // about last.
   static BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* info, DWORD size,
                                          DWORD*) {
+    EXPECT_TRUE(active->held.count(token)) << "a token not held";
+    if (kind == TokenElevationType) {
+      EXPECT_EQ(size, sizeof(TOKEN_ELEVATION_TYPE));
+      if (active->Fails("TokenElevationType")) return FALSE;
+      *static_cast<TOKEN_ELEVATION_TYPE*>(info) = active->elevation;
+      return TRUE;
+    }
     EXPECT_EQ(kind, TokenUser);
     EXPECT_GE(size, sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE) << "room for the largest SID";
     static_cast<TOKEN_USER*>(info)->User.Sid = nullptr;
@@ -95,10 +113,15 @@ struct FakeSessions {
     EXPECT_STREQ(application, kExe);
     EXPECT_EQ(commandLine, L"\"" + std::wstring(kExe) + L"\"") << "the path, quoted, as the Run value";
     EXPECT_FALSE(inherit) << "no handle of the installer's may reach the controller";
-    EXPECT_EQ(flags, static_cast<DWORD>(CREATE_UNICODE_ENVIRONMENT));
+    EXPECT_EQ(flags & ~static_cast<DWORD>(CREATE_BREAKAWAY_FROM_JOB), static_cast<DWORD>(CREATE_UNICODE_ENVIRONMENT));
+    active->creationFlags.push_back(flags);
+    // Process Creation Flags: a job without JOB_OBJECT_LIMIT_BREAKAWAY_OK
+    // refuses CREATE_BREAKAWAY_FROM_JOB with ERROR_ACCESS_DENIED.
+    if ((flags & CREATE_BREAKAWAY_FROM_JOB) && active->inJob && !active->breakawayAllowed)
+      return active->Error(ERROR_ACCESS_DENIED);
     EXPECT_EQ(environment, reinterpret_cast<char*>(token) + 0x100000) << "not this user's environment";
     EXPECT_STREQ(startup->lpDesktop, L"winsta0\\default");
-    if (active->Fails("CreateProcessAsUserW")) return FALSE;
+    if (active->Fails("CreateProcessAsUserW")) return active->Error(ERROR_NOT_ENOUGH_MEMORY);
     const DWORD session = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(token) - 0x1000);
     active->started.push_back(session);
     process->hProcess = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x2000 + session));
@@ -109,6 +132,13 @@ struct FakeSessions {
     return TRUE;
   }
   static BOOL WINAPI CloseHandle(HANDLE handle) { active->Give(handle); return TRUE; }
+  static DWORD WINAPI GetLastError() { return active->lastError; }
+  static BOOL WINAPI IsProcessInJob(HANDLE process, HANDLE job, BOOL* result) {
+    EXPECT_EQ(process, ::GetCurrentProcess());
+    EXPECT_EQ(job, nullptr) << "any job";
+    *result = active->inJob;
+    return TRUE;
+  }
   static LSTATUS WINAPI RegOpenKeyExW(HKEY root, const wchar_t* path, DWORD, REGSAM access, HKEY* key) {
     EXPECT_TRUE(access & KEY_WOW64_64KEY) << "Explorer's records are in the 64-bit view";
     const std::wstring full = (root == HKEY_USERS ? L"HKU\\" : L"HKLM\\") + std::wstring(path);
@@ -153,6 +183,8 @@ struct FakeSessions {
     os.DestroyEnvironmentBlock = DestroyEnvironmentBlock;
     os.CreateProcessAsUserW = CreateProcessAsUserW;
     os.CloseHandle = CloseHandle;
+    os.GetLastError = GetLastError;
+    os.IsProcessInJob = IsProcessInJob;
     os.RegOpenKeyExW = RegOpenKeyExW;
     os.RegQueryValueExW = RegQueryValueExW;
     os.RegCloseKey = RegCloseKey;
@@ -162,6 +194,8 @@ struct FakeSessions {
 FakeSessions* FakeSessions::active = nullptr;
 
 void Ignore(void*, const wchar_t*) {}
+
+void Collect(void* lines, const wchar_t* line) { static_cast<std::vector<std::wstring>*>(lines)->push_back(line); }
 
 }  // namespace
 
@@ -247,6 +281,7 @@ TEST(Starter, AFailureCostsOneSessionAtMostAndLeaksNothing) {
       {"WTSQueryUserToken", 3, 2},      {"GetTokenInformation", 3, 2},
       {"ConvertSidToStringSidW", 3, 2}, {"CreateEnvironmentBlock", 3, 2},
       {"CreateProcessAsUserW", 3, 2},   {"RegOpenKeyExW", 12, 3},  // a key not opened is no record
+      {"TokenElevationType", 3, 3},  // only the log line lacks it
   };
   for (const auto& call : calls) {
     for (int n = 1; n <= call.perRun; ++n) {
@@ -263,4 +298,85 @@ TEST(Starter, AFailureCostsOneSessionAtMostAndLeaksNothing) {
                                      << " not given back";
     }
   }
+}
+
+// Only "no one signed in" (and a session that has gone) counts as no user;
+// any other refusal of the token is a failure the log names with its code.
+TEST(Starter, TellsAnEmptySessionFromARefusedToken) {
+  const struct {
+    DWORD error;
+    unsigned noUser, failed;
+    const wchar_t* line;
+  } cases[] = {
+      {ERROR_NO_TOKEN, 1, 0, L"Lumarest: session 1: no one signed in (error 1008)"},
+      {ERROR_FILE_NOT_FOUND, 1, 0, L"Lumarest: session 1: no one signed in (error 2)"},
+      {ERROR_PRIVILEGE_NOT_HELD, 0, 1,
+       L"Lumarest: session 1: the user's token could not be had (error 1314); nothing started"},
+      {ERROR_ACCESS_DENIED, 0, 1, L"Lumarest: session 1: the user's token could not be had (error 5); nothing started"},
+  };
+  for (const auto& c : cases) {
+    FakeSessions fake;
+    fake.console = 1;
+    fake.users[1] = L"S-1-5-21-9-1";
+    fake.failing = "WTSQueryUserToken";
+    fake.failAt = 1;
+    fake.tokenError = c.error;
+    std::vector<std::wstring> lines;
+    const StartTally tally = StartInSignedInSessions(kExe, Collect, &lines);
+    EXPECT_EQ(tally.noUser, c.noUser) << c.error;
+    EXPECT_EQ(tally.failed, c.failed) << c.error;
+    ASSERT_EQ(lines.size(), 1u) << c.error;
+    EXPECT_EQ(lines[0], c.line);
+  }
+}
+
+// Where the installer's action runs in a job, the controller leaves it when
+// the job allows, and is started inside it when the job refuses; the log
+// says which, and names the token's elevation type.
+TEST(Starter, BreaksAwayFromTheInstallersJobWhereItMay) {
+  const struct {
+    const char* what;
+    bool inJob, allowed;
+    std::vector<DWORD> flags;
+    const wchar_t* line;
+  } cases[] = {
+      {"no job", false, true, {CREATE_UNICODE_ENVIRONMENT},
+       L"Lumarest: session 1: controller started (process 101; token elevation type limited)"},
+      {"a job that allows breakaway", true, true, {CREATE_UNICODE_ENVIRONMENT | CREATE_BREAKAWAY_FROM_JOB},
+       L"Lumarest: session 1: controller started (process 101; token elevation type limited, out of the "
+       L"installer's job)"},
+      {"a job that refuses it", true, false,
+       {CREATE_UNICODE_ENVIRONMENT | CREATE_BREAKAWAY_FROM_JOB, CREATE_UNICODE_ENVIRONMENT},
+       L"Lumarest: session 1: controller started (process 101; token elevation type limited, inside the "
+       L"installer's job, which refuses breakaway)"},
+  };
+  for (const auto& c : cases) {
+    FakeSessions fake;
+    fake.console = 1;
+    fake.users[1] = L"S-1-5-21-9-1";
+    fake.inJob = c.inJob;
+    fake.breakawayAllowed = c.allowed;
+    std::vector<std::wstring> lines;
+    const StartTally tally = StartInSignedInSessions(kExe, Collect, &lines);
+    EXPECT_EQ(tally.started, 1u) << c.what;
+    EXPECT_EQ(fake.creationFlags, c.flags) << c.what;
+    ASSERT_EQ(lines.size(), 1u) << c.what;
+    EXPECT_EQ(lines[0], c.line) << c.what;
+    EXPECT_TRUE(fake.held.empty()) << c.what;
+  }
+  // Another refusal of the start is not taken for the job's: no second try.
+  FakeSessions fake;
+  fake.console = 1;
+  fake.users[1] = L"S-1-5-21-9-1";
+  fake.inJob = true;
+  fake.failing = "CreateProcessAsUserW";
+  fake.failAt = 1;
+  fake.elevation = TokenElevationTypeDefault;
+  std::vector<std::wstring> lines;
+  const StartTally tally = StartInSignedInSessions(kExe, Collect, &lines);
+  EXPECT_EQ(tally.failed, 1u);
+  EXPECT_EQ(fake.creationFlags.size(), 1u);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], L"Lumarest: session 1: the controller could not be started (error 8; token elevation type "
+                      L"default, out of the installer's job)");
 }
