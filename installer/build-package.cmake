@@ -4,7 +4,8 @@
 #   WXS             installer/lumarest.wxs
 #   EXE             the 32-bit lumarest.exe to ship
 #   CHECK_EXE       the 32-bit lumarest-check.exe to ship beside it
-#   STARTER_DLL     the 32-bit lumarest-starter.dll, the commit action that
+#   STARTER_DLL     the 32-bit lumarest-starter.dll, the commit action (and
+#                   its deferred twin where rollback is disabled) that
 #                   starts the controllers (Binary table, not installed)
 #   VERSION         the product version, four numbers (app/resources/version.h)
 #   STAGE           a scratch folder for this build
@@ -129,6 +130,11 @@ run("${MSIBUILD}" "${partial}" -q
 # is in place.
 run("${MSIBUILD}" "${partial}" -q
   "UPDATE CustomAction SET Type = 3649 WHERE Action = 'StartControllers'")
+# Its twin for an installation without rollback: 1 + 64 + 1024 (deferred,
+# in the script) + 2048 (no impersonation) = 3137, which wixl writes itself;
+# set here too, so that the pair cannot drift apart.
+run("${MSIBUILD}" "${partial}" -q
+  "UPDATE CustomAction SET Type = 3137 WHERE Action = 'StartControllersWithoutRollback'")
 
 # LUMAREST_START comes from the command line; listed as a secure property
 # it reaches the elevated part of the install however msiexec was started.

@@ -3,7 +3,8 @@
 # it put there, runs the installed controller (directly and as a log-on
 # would), removes the package while a controller is running, and checks that
 # the prefix is as it was before. (The start after an install is upgrade.sh's;
-# here it is switched off, so the files are seen as the package wrote them.)
+# here it is switched off, so the files are seen as the package wrote them;
+# at the end, an install with rollback disabled must still start one.)
 #   install-cycle.sh PACKAGE PROBE PACKAGED_EXE PACKAGED_CHECK_EXE
 msi=$1
 probe=$2
@@ -77,5 +78,25 @@ check_removed "after removal"
 
 snapshot after
 same_snapshot before after
+
+# Rollback disabled: commit actions do not run, so the deferred twin starts
+# the controllers instead. Wine's installer ignores the DisableRollback
+# policy, but honours the DisableRollback action: a copy of the package with
+# that action early in its sequence sets RollbackDisabled, as the policy
+# does on Windows.
+no_rollback="$work/no-rollback.msi"
+cp "$msi" "$no_rollback"
+msibuild "$no_rollback" -q \
+  "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('DisableRollback', '', 1450)" ||
+  abort "msibuild could not add DisableRollback to a copy of the package"
+msiexec no-rollback /i "$(winepath -w "$no_rollback" | tr -d '\r')" /qn
+same "an install with rollback disabled exits 0" 0 "$msi_rc"
+check "... where the installer set RollbackDisabled" grep -aq '^Property(S): RollbackDisabled = 1' "$work/no-rollback.log"
+started_by=$(tr -d '\r' < "$work/no-rollback.log" | sed -n 's/^Action start [0-9:]*: \(StartControllers[A-Za-z]*\)\.$/\1/p' | sort -u)
+same "... the twin started the controllers, and the commit action did not run" StartControllersWithoutRollback "$started_by"
+check_started "an install with rollback disabled" no-rollback
+msiexec no-rollback-remove /x "$product_code" /qn
+same "... and its removal exits 0" 0 "$msi_rc"
+check_removed "after the removal of the install with rollback disabled"
 
 finish

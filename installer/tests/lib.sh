@@ -145,9 +145,11 @@ check_started() {
   check "$1 started the installed controller" test -n "$(echo "$stopped" | grep -xF "image $exe_win")"
   check "... which ends with code 0" test -n "$(echo "$stopped" | grep -x 'exit code 0')"
   started_pid=$(echo "$stopped" | sed -n 's/^pid //p')
+  line=$(tr -d '\r' < "$work/$2.log" | grep -a '^Lumarest: session ')
   same "... started by StartControllers, in session 1, as process $started_pid" \
-    "Lumarest: session 1: controller started (process $started_pid)" \
-    "$(tr -d '\r' < "$work/$2.log" | grep -a '^Lumarest: session ')"
+    "Lumarest: session 1: controller started (process $started_pid; token elevation type " "${line%%type *}type "
+  check "... the log line names the token's elevation type ($(echo "$line" | sed -n 's/.*elevation type \([a-z]*\).*/\1/p'))" \
+    test -n "$(echo "$line" | grep -E 'token elevation type (default|full|limited)')"
   check "... one controller, and no session failed" \
     grep -aq '^Lumarest: controllers started 1, turned off by the user 0, sessions without a user 0, failed 0' "$work/$2.log"
 }

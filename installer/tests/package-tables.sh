@@ -185,6 +185,28 @@ check "both are scheduled into the script: after InstallInitialize, data first, 
   -a "$(sequence InstallExecuteSequence SetStartControllersData)" -lt "$(sequence InstallExecuteSequence StartControllers)" \
   -a "$(sequence InstallExecuteSequence StartControllers)" -lt "$(sequence InstallExecuteSequence InstallFinalize)"
 same "StartControllers is in the execute sequence only" "" "$(row InstallUISequence StartControllers)"
+# Its twin where rollback is disabled (commit actions do not run then): the
+# same entry point with the same data, 1 + 64 + 1024 (deferred, in the
+# script) + 2048 (system context) = 3137, the script's last step.
+twin=$(row CustomAction StartControllersWithoutRollback)
+same "StartControllersWithoutRollback is a deferred action in the system context, ignoring its result, calling StartControllers in the starter DLL" \
+  "3137 LumarestStarter StartControllers" "$(echo "$twin" | col 2) $(echo "$twin" | col 3) $(echo "$twin" | col 4)"
+twin_data=$(row CustomAction SetStartControllersWithoutRollbackData)
+same "SetStartControllersWithoutRollbackData hands it the installed exe's path (type 51)" \
+  "51 StartControllersWithoutRollback [#lumarest.exe]" \
+  "$(( $(echo "$twin_data" | col 2) & 63 )) $(echo "$twin_data" | col 3) $(echo "$twin_data" | col 4)"
+check "the twin is scheduled into the script: data first, after the commit action's, last before InstallFinalize" \
+  test "$(sequence InstallExecuteSequence SetStartControllersData)" -lt "$(sequence InstallExecuteSequence SetStartControllersWithoutRollbackData)" \
+  -a "$(sequence InstallExecuteSequence SetStartControllersWithoutRollbackData)" -lt "$(sequence InstallExecuteSequence StartControllersWithoutRollback)" \
+  -a "$(sequence InstallExecuteSequence StartControllers)" -lt "$(sequence InstallExecuteSequence StartControllersWithoutRollback)" \
+  -a "$(sequence InstallExecuteSequence StartControllersWithoutRollback)" -lt "$(sequence InstallExecuteSequence InstallFinalize)"
+same "the twin is in the execute sequence only" "" "$(row InstallUISequence StartControllersWithoutRollback)"
+same "the four rows and their conditions" \
+  "SetStartControllersData|NOT REMOVE~=\"ALL\" AND LUMAREST_START = \"1\" AND NOT RollbackDisabled
+SetStartControllersWithoutRollbackData|NOT REMOVE~=\"ALL\" AND LUMAREST_START = \"1\" AND RollbackDisabled
+StartControllersWithoutRollback|NOT REMOVE~=\"ALL\" AND LUMAREST_START = \"1\" AND RollbackDisabled
+StartControllers|NOT REMOVE~=\"ALL\" AND LUMAREST_START = \"1\" AND NOT RollbackDisabled" \
+  "$(table InstallExecuteSequence | awk -F'\t' '$1 ~ /^(Set)?StartControllers/ { print $1 "|" $2 }' | LC_ALL=C sort)"
 # The DLL in the package: the one this build made, exporting the entry by
 # its plain name (an i686 stdcall function is _StartControllers@4 unless the
 # export says otherwise, and Windows Installer would not find it).
@@ -199,15 +221,26 @@ same "LUMAREST_START is on unless the command line says otherwise, and reaches t
 # evaluator, in a session of the package): the system account's installs
 # cannot be run here, its SID can be set.
 msi_win=$(winepath -w "$msi" | tr -d '\r')
-for action in SetStartControllersData StartControllers; do
-  for case in "true:a person's install:UserSID=S-1-5-21-1004336348-1177238915-682003330-1001" \
-              "true:the system account's install (Group Policy, Intune, psexec -s):UserSID=S-1-5-18" \
+# Where rollback is disabled the twins run instead: exactly one of each pair.
+for action in SetStartControllersData StartControllers SetStartControllersWithoutRollbackData \
+              StartControllersWithoutRollback; do
+  case $action in
+    *WithoutRollback*) plain=false; without=true ;;
+    *) plain=true; without=false ;;
+  esac
+  for case in "$plain:a person's install:UserSID=S-1-5-21-1004336348-1177238915-682003330-1001" \
+              "$plain:the system account's install (Group Policy, Intune, psexec -s):UserSID=S-1-5-18" \
+              "$without:an install with rollback disabled:RollbackDisabled=1" \
+              "$without:the system account's install with rollback disabled:UserSID=S-1-5-18 RollbackDisabled=1" \
               "false:a removal:REMOVE=ALL" "false:a removal, lower case:REMOVE=all" \
-              "false:LUMAREST_START=0:LUMAREST_START=0"; do
+              "false:a removal with rollback disabled:REMOVE=ALL RollbackDisabled=1" \
+              "false:LUMAREST_START=0:LUMAREST_START=0" \
+              "false:LUMAREST_START=0 with rollback disabled:LUMAREST_START=0 RollbackDisabled=1"; do
     expected=${case%%:*}
     rest=${case#*:}
+    # shellcheck disable=SC2086 # several NAME=VALUE words
     same "$action's condition for ${rest%%:*}: $expected" "$expected" \
-      "$(probe condition "$msi_win" "$action" "${rest#*:}")"
+      "$(probe condition "$msi_win" "$action" ${rest#*:})"
   done
 done
 
