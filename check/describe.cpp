@@ -95,7 +95,10 @@ ConditionDetail DescribeScheme(const Examination& e, Language l) {
   if (e.schemeStatus != ERROR_SUCCESS)
     d.summary = Say(Text::kSchemeUnreadable, l, {Number(e.schemeStatus)});
   else
-    d.summary = Say(e.exemptScheme ? Text::kSchemeExempt : Text::kSchemeActive, l, {QuoteForPerson(e.scheme)});
+    d.summary = Say(e.exemptScheme ? Text::kSchemeExempt : Text::kSchemeActive, l,
+                    {e.schemeName.empty() ? QuoteForPerson(e.scheme)
+                                          : Say(Text::kSchemeNamed, l,
+                                                {QuoteForPerson(e.schemeName), QuoteForPerson(e.scheme)})});
   d.hint = Say(e.schemeStatus != ERROR_SUCCESS ? Text::kHintSchemeUnreadable : Text::kHintScheme, l);
   return d;
 }
@@ -153,7 +156,9 @@ std::wstring StateFolder(const StateFileSeen& file) {
 
 ConditionDetail DescribeFiles(const Examination& e, Language l) {
   ConditionDetail d;
-  d.summary = Say(e.Holds(Condition::kStateFiles) ? Text::kFilesReady : Text::kFilesNotReady, l);
+  d.summary = !e.Examined(Condition::kStateFiles)      ? Say(Text::kFilesNotInstalled, l)
+              : e.Holds(Condition::kStateFiles) ? Say(Text::kFilesReady, l)
+                                                : Say(Text::kFilesNotReady, l);
   d.lines.push_back(DescribeFile(e.acdcFile, l));
   d.lines.push_back(DescribeFile(e.dcRefreshFile, l));
   // A repair keeps existing state files, attributes and all.
@@ -221,6 +226,17 @@ std::wstring DescribePower(const Examination& e, Language l) {
 
 std::wstring DescribeCurrentRate(const Examination& e, Language l) {
   return e.CurrentRate() ? Say(Text::kRateValue, l, {Number(*e.CurrentRate())}) : Say(Text::kRateUnknown, l);
+}
+
+std::wstring DescribeDynamicRefresh(const Examination& e, Language l) {
+  const DynamicRefreshSeen& d = e.dynamicRefresh;
+  if (!d.known || !d.dynamic || !d.reported) return {};
+  const std::wstring reported = Number(*d.reported);
+  std::wstring text = Say(d.physical ? Text::kDynamicOn : Text::kDynamicOnNoPhysical, l,
+                          {reported, d.physical ? Number(*d.physical) : L"", Number(e.dcRate)});
+  if (e.realRange && *d.reported == static_cast<DWORD>(e.dcRate))
+    text += (l == Language::kTraditionalChinese ? L"" : L" ") + Say(Text::kDynamicAtDcRate, l, {reported});
+  return text;
 }
 
 std::wstring DescribeMarks(const Examination& e, Language l) {

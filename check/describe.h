@@ -22,6 +22,9 @@ std::wstring DetailOnOneLine(const ConditionDetail& detail);
 
 std::wstring DescribePower(const Examination& e, Language language);
 std::wstring DescribeCurrentRate(const Examination& e, Language language);
+// Windows 11's Dynamic refresh rate when it is on; empty otherwise (off, or
+// a Windows that does not say).
+std::wstring DescribeDynamicRefresh(const Examination& e, Language language);
 std::wstring DescribeMarks(const Examination& e, Language language);
 std::wstring DescribeController(const Examination& e, Language language);
 std::wstring DescribeAutostart(const Examination& e, Language language);

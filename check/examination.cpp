@@ -8,6 +8,7 @@
 #include <new>
 
 #include "app/controller_state.h"
+#include "check/power_plan_name.h"
 #include "platform/hresult_error.h"
 #include "platform/os_calls.h"
 #include "policy/rate_gate.h"
@@ -85,6 +86,7 @@ void ReadPowerScheme(Examination& e) {
   if (e.schemeStatus != ERROR_SUCCESS) return;
   e.scheme.assign(scheme, wcsnlen(scheme, kSchemeUnits));
   e.exemptScheme = IsExemptPowerScheme(scheme);
+  e.schemeName = PowerPlanName(e.scheme);
 }
 
 bool AutostartRegistered() {
@@ -136,7 +138,9 @@ const char* KindName(ConditionKind kind) {
 }
 
 bool Examination::Examined(Condition condition) const {
-  return condition != Condition::kDcRateOffered || realRange;
+  if (condition == Condition::kDcRateOffered) return realRange;
+  if (condition == Condition::kStateFiles) return !NothingInstalled();
+  return true;
 }
 
 bool Examination::Holds(Condition condition) const {
@@ -191,6 +195,7 @@ Examination ExamineMachine() {
   e.acRate = controllerState.acRate;
   e.realRange = RatesSpanARealRange(e.acRate, e.dcRate);
   e.modes = ReadPanelModes();
+  e.dynamicRefresh = ReadDynamicRefresh();
   e.panelActive = IsPrimaryPanelActive();
 
   ReadPowerScheme(e);

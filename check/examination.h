@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "check/dynamic_refresh.h"
 #include "check/panel_modes.h"
 #include "check/state_file_look.h"
 #include "discovery/driver_policy.h"
@@ -89,6 +90,7 @@ struct Examination {
   // power_scheme.
   LSTATUS schemeStatus = ERROR_SUCCESS;
   std::wstring scheme;
+  std::wstring schemeName;  // as Power Options shows it; empty when Windows gives none
   bool exemptScheme = false;
 
   // driver_policy.
@@ -102,6 +104,7 @@ struct Examination {
 
   // Around the conditions.
   PowerSource power = PowerSource::kUnreadable;
+  DynamicRefreshSeen dynamicRefresh;
   bool controllerRunning = false;
   bool autostart = false;
 
@@ -110,7 +113,9 @@ struct Examination {
   }
   // The controller reads both files or neither.
   bool MarksRead() const { return acdcFile.read && dcRefreshFile.read; }
-  // dc_rate_offered needs a DC rate, and without a range there is none.
+  // dc_rate_offered needs a DC rate, and without a range there is none;
+  // state_files needs an installation, and before one there is nothing to
+  // find wrong with them.
   bool Examined(Condition condition) const;
   bool Holds(Condition condition) const;  // false for a condition not examined
   bool Fails(Condition condition) const { return Examined(condition) && !Holds(condition); }

@@ -41,6 +41,12 @@ std::string RatesJson(const PanelModes& modes) {
   return list + "]";
 }
 
+// Null where Windows does not say (before Windows 11).
+std::string DynamicJson(const DynamicRefreshSeen& d) { return d.known ? Bool(d.dynamic) : "null"; }
+std::string PhysicalJson(const DynamicRefreshSeen& d) {
+  return d.known && d.physical ? std::to_string(*d.physical) : "null";
+}
+
 const char* PowerJson(PowerSource power) {
   switch (power) {
     case PowerSource::kMains: return "\"ac\"";
@@ -69,7 +75,12 @@ std::wstring FormatReport(const Examination& e, Language l) {
       {Text::kMarksLabel, DescribeMarks(e, l)},           {Text::kControllerLabel, DescribeController(e, l)},
       {Text::kAutostartLabel, DescribeAutostart(e, l)},   {Text::kCapableLabel, DescribeCapability(e, l)},
       {Text::kInstalledLabel, DescribeInstallation(e, l)}};
-  for (const auto& [label, value] : facts) out += Padded(Say(label, l), 14) + L"  " + value + L"\n";
+  for (const auto& [label, value] : facts) {
+    out += Padded(Say(label, l), 14) + L"  " + value + L"\n";
+    // Windows 11's Dynamic refresh rate explains the current rate, when on.
+    const std::wstring dynamic = label == Text::kRateLabel ? DescribeDynamicRefresh(e, l) : std::wstring();
+    if (!dynamic.empty()) out += Padded(Say(Text::kDynamicLabel, l), 14) + L"  " + dynamic + L"\n";
+  }
   out += L"\n" + std::wstring(Say(Text::kVerdictLabel, l)) +
          (l == Language::kTraditionalChinese ? L"：" : L": ") + Verdict(e, l) + L"\n";
   const std::wstring hint = VerdictHint(e, l);
@@ -99,7 +110,8 @@ std::string FormatJson(const Examination& e, Language l) {
   const std::optional<DWORD> current = e.CurrentRate();
   out += "  \"rates\": {\"dc\": " + std::to_string(e.dcRate) + ", \"ac\": " + std::to_string(e.acRate) +
          ", \"current\": " + (current ? std::to_string(*current) : std::string("null")) +
-         ", \"offered\": " + RatesJson(e.modes) + "},\n";
+         ", \"offered\": " + RatesJson(e.modes) + ", \"dynamic\": " + DynamicJson(e.dynamicRefresh) +
+         ", \"physical\": " + PhysicalJson(e.dynamicRefresh) + "},\n";
   out += "  \"marks\": {\"lasttimeACDC\": " + MarkJson(e.acdcFile, e.MarksRead()) +
          ", \"lasttimeDCRefresh\": " + MarkJson(e.dcRefreshFile, e.MarksRead()) + "},\n";
   out += "  \"due\": " + Bool(e.due) + ",\n";

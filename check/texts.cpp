@@ -78,6 +78,7 @@ constexpr Row kTexts[] = {
      L"拔除外接顯示器或擴充座；只有內建面板是唯一的顯示器時，控制程式才會動作。"},
 
     {Text::kSchemeActive, L"active scheme {0}", L"使用中的電源計劃 {0}"},
+    {Text::kSchemeNamed, L"{0} ({1})", L"{0}（{1}）"},
     {Text::kSchemeExempt, L"active scheme {0} is the exempt scheme",
      L"使用中的電源計劃 {0} 是豁免的電源計劃"},
     {Text::kSchemeUnreadable, L"\"ActivePowerScheme\" cannot be read (error {0})",
@@ -125,6 +126,9 @@ constexpr Row kTexts[] = {
 
     {Text::kFilesReady, L"both state files can be read and written", L"兩個狀態檔皆可讀寫"},
     {Text::kFilesNotReady, L"the state files cannot all be read and written", L"狀態檔無法全部讀寫"},
+    {Text::kFilesNotInstalled,
+     L"not examined: Lumarest is not installed here (no state file, no sign-in entry); its package creates both files",
+     L"未檢查：此處未安裝 Lumarest（沒有狀態檔，也沒有登入時啟動的登錄）；安裝套件會建立兩個檔案"},
     {Text::kFileLine, L"{0}: {1}", L"{0}：{1}"},
     {Text::kFileMissing, L"missing", L"不存在"},
     {Text::kFileUnreadable, L"cannot be read (held by another program, or not readable for this user)",
@@ -154,6 +158,25 @@ constexpr Row kTexts[] = {
     {Text::kRateLabel, L"Current rate", L"目前更新頻率"},
     {Text::kRateValue, L"{0} Hz", L"{0} Hz"},
     {Text::kRateUnknown, L"unknown (adapter 0's mode cannot be read)", L"不明（無法讀取顯示卡 0 的模式）"},
+    {Text::kDynamicLabel, L"Dynamic rate", L"動態更新頻率"},
+    {Text::kDynamicOn,
+     L"on: Windows reports {0} Hz to programs while the panel runs up to {1} Hz when there is motion (Settings shows "
+     L"\"Dynamic ({1} Hz)\"). The controller sees {0} Hz, as any program does, and on battery asks Windows for the DC "
+     L"rate, {2} Hz.",
+     L"開啟：Windows 向程式回報 {0} Hz，面板在畫面移動時最高以 {1} Hz 執行（「設定」顯示「動態 ({1} Hz)」）。"
+     L"控制程式和其他程式一樣看到 {0} Hz，使用電池時會要求 Windows 切換為 DC 頻率 {2} Hz。"},
+    {Text::kDynamicOnNoPhysical,
+     L"on: Windows reports {0} Hz to programs while the panel runs faster when there is motion (Settings shows "
+     L"\"Dynamic\"). The controller sees {0} Hz, as any program does, and on battery asks Windows for the DC rate, "
+     L"{2} Hz.",
+     L"開啟：Windows 向程式回報 {0} Hz，面板在畫面移動時會以更高頻率執行（「設定」顯示「動態」）。"
+     L"控制程式和其他程式一樣看到 {0} Hz，使用電池時會要求 Windows 切換為 DC 頻率 {2} Hz。"},
+    {Text::kDynamicAtDcRate,
+     L"Since {0} Hz is the DC rate, the controller takes the panel to be there already and changes nothing: the panel "
+     L"goes on rising above it when there is motion. Choose {0} Hz instead of \"Dynamic\" in Settings for the lowest "
+     L"rate on battery.",
+     L"由於 {0} Hz 就是 DC 頻率，控制程式會認為面板已在此頻率，不做任何變更：畫面移動時面板仍會高於此頻率。"
+     L"若要在使用電池時維持最低頻率，請在「設定」中選擇 {0} Hz，而不是「動態」。"},
     {Text::kMarksLabel, L"Marks", L"標記"},
     {Text::kMarksUnread, L"cannot be read, so no switch is due", L"無法讀取，因此不需切換"},
     {Text::kMarksDue, L"lasttimeACDC.txt {0}, lasttimeDCRefresh.txt {1}: a switch is due at the next battery decision",

@@ -54,6 +54,7 @@ enum class Text {
   kHintExternal,
   // power_scheme
   kSchemeActive,
+  kSchemeNamed,
   kSchemeExempt,
   kSchemeUnreadable,
   kHintScheme,
@@ -76,6 +77,7 @@ enum class Text {
   // state_files
   kFilesReady,
   kFilesNotReady,
+  kFilesNotInstalled,
   kFileLine,
   kFileMissing,
   kFileUnreadable,
@@ -97,6 +99,10 @@ enum class Text {
   kRateLabel,
   kRateValue,
   kRateUnknown,
+  kDynamicLabel,
+  kDynamicOn,
+  kDynamicOnNoPhysical,
+  kDynamicAtDcRate,
   kMarksLabel,
   kMarksUnread,
   kMarksDue,

@@ -102,6 +102,63 @@ LONG WINAPI FakeChangeDisplaySettingsW(DEVMODEW* mode, DWORD flags) {
   return DISP_CHANGE_SUCCESSFUL;
 }
 
+// The display configuration: one active path, the panel's, with its source
+// at the desktop's origin. Windows 11 alone takes
+// QDC_VIRTUAL_REFRESH_RATE_AWARE (0x40); it then reports the rate programs
+// see on the path, and the panel's own as the target mode's signal rate.
+constexpr UINT32 kVirtualRefreshRateAware = 0x40;
+constexpr UINT32 kBoostRefreshRate = 0x10;
+
+LONG Unknown(UINT32 flags) {
+  const UINT32 known = QDC_ALL_PATHS | QDC_ONLY_ACTIVE_PATHS | QDC_DATABASE_CURRENT | QDC_VIRTUAL_MODE_AWARE |
+                       QDC_INCLUDE_HMD | (F().virtualRefreshRateAware ? kVirtualRefreshRateAware : 0);
+  return (flags & ~known) != 0 ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+}
+
+LONG WINAPI FakeGetDisplayConfigBufferSizes(UINT32 flags, UINT32* paths, UINT32* modes) {
+  FakeLaptop& fake = F();
+  fake.Log("GetDisplayConfigBufferSizes", "flags=0x" + Hex(flags));
+  if (paths == nullptr || modes == nullptr) return ERROR_INVALID_PARAMETER;
+  if (Unknown(flags) != ERROR_SUCCESS) return ERROR_INVALID_PARAMETER;
+  if (fake.Failable("GetDisplayConfigBufferSizes")) return ERROR_ACCESS_DENIED;
+  *paths = fake.adapters.empty() ? 0 : 1;
+  *modes = fake.adapters.empty() ? 0 : 2;
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI FakeQueryDisplayConfig(UINT32 flags, UINT32* pathCount, DISPLAYCONFIG_PATH_INFO* paths, UINT32* modeCount,
+                                   DISPLAYCONFIG_MODE_INFO* modes, DISPLAYCONFIG_TOPOLOGY_ID* topology) {
+  FakeLaptop& fake = F();
+  fake.Log("QueryDisplayConfig", "flags=0x" + Hex(flags));
+  if (pathCount == nullptr || modeCount == nullptr || paths == nullptr || modes == nullptr || topology != nullptr)
+    return ERROR_INVALID_PARAMETER;
+  if (Unknown(flags) != ERROR_SUCCESS) return ERROR_INVALID_PARAMETER;
+  if (fake.Failable("QueryDisplayConfig")) return ERROR_ACCESS_DENIED;
+  const UINT32 needPaths = fake.adapters.empty() ? 0 : 1, needModes = fake.adapters.empty() ? 0 : 2;
+  if (*pathCount < needPaths || *modeCount < needModes) return ERROR_INSUFFICIENT_BUFFER;
+  *pathCount = needPaths;
+  *modeCount = needModes;
+  if (needPaths == 0) return ERROR_SUCCESS;
+  const bool aware = (flags & kVirtualRefreshRateAware) != 0;
+  DISPLAYCONFIG_PATH_INFO& path = paths[0];
+  path = {};
+  path.flags = DISPLAYCONFIG_PATH_ACTIVE | (aware && fake.dynamicRefresh ? kBoostRefreshRate : 0);
+  path.sourceInfo.modeInfoIdx = 0;
+  path.targetInfo.modeInfoIdx = 1;
+  path.targetInfo.targetAvailable = TRUE;
+  path.targetInfo.refreshRate = {fake.mode.rate * 1000, 1000};
+  modes[0] = {};
+  modes[0].infoType = DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE;
+  modes[0].sourceMode.width = fake.mode.width;
+  modes[0].sourceMode.height = fake.mode.height;
+  modes[0].sourceMode.position = {0, 0};
+  modes[1] = {};
+  modes[1].infoType = DISPLAYCONFIG_MODE_INFO_TYPE_TARGET;
+  const DWORD physical = aware && fake.physicalRate != 0 ? fake.physicalRate : fake.mode.rate;
+  modes[1].targetMode.targetVideoSignalInfo.vSyncFreq = {physical * 1000, 1000};
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 std::vector<FakeMode> FakeLaptop::ListedModes() const {
@@ -133,4 +190,6 @@ void FakeLaptop::InstallDisplay() {
   os.EnumDisplayDevicesW = FakeEnumDisplayDevicesW;
   os.EnumDisplaySettingsW = FakeEnumDisplaySettingsW;
   os.ChangeDisplaySettingsW = FakeChangeDisplaySettingsW;
+  os.GetDisplayConfigBufferSizes = FakeGetDisplayConfigBufferSizes;
+  os.QueryDisplayConfig = FakeQueryDisplayConfig;
 }

@@ -132,6 +132,12 @@ class FakeLaptop {
   std::vector<DWORD> acceptedRates;   // rates the panel takes; empty: any
   // An active monitor other than the panel (monitor 0 of adapter 0).
   bool DisplayBesidesPanel() const;
+  // Windows 11's Dynamic refresh rate, as QueryDisplayConfig reports the
+  // panel's path with QDC_VIRTUAL_REFRESH_RATE_AWARE; a Windows that does not
+  // know that flag (Windows 10) refuses it with ERROR_INVALID_PARAMETER.
+  bool virtualRefreshRateAware = false;
+  bool dynamicRefresh = false;  // DISPLAYCONFIG_PATH_BOOST_REFRESH_RATE on the panel's path
+  DWORD physicalRate = 0;       // the panel's signal rate; 0: the current mode's
   // The modes EnumDisplaySettingsW lists by index. Empty: one mode at the
   // panel's one resolution and depth for each rate it takes and for its
   // current rate, ascending; a panel that takes any rate lists every rate
@@ -154,6 +160,9 @@ class FakeLaptop {
   void SetDword(const std::wstring& path, const std::wstring& name, DWORD value);
   void RemoveKey(const std::wstring& path);
   std::set<HKEY> openKeys;
+  // Power plans' names, as PowerReadFriendlyName gives them, by the plan's
+  // GUID in lower case.
+  std::map<std::wstring, std::wstring> powerPlanNames;
 
   // ---- WMI ---------------------------------------------------------------
   std::vector<FakeController> controllers;

@@ -205,7 +205,40 @@ void FakeLaptop::RemoveKey(const std::wstring& path) {
   }
 }
 
+namespace {
+
+// The plan's name, from the plans the fake knows by GUID.
+DWORD WINAPI FakePowerReadFriendlyName(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                                       PUCHAR buffer, LPDWORD size) {
+  FakeLaptop& fake = FakeLaptop::Active();
+  wchar_t text[40] = L"";
+  if (scheme != nullptr)
+    swprintf(text, 40, L"%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", static_cast<unsigned long>(scheme->Data1),
+             scheme->Data2, scheme->Data3, scheme->Data4[0], scheme->Data4[1], scheme->Data4[2], scheme->Data4[3],
+             scheme->Data4[4], scheme->Data4[5], scheme->Data4[6], scheme->Data4[7]);
+  fake.Log("PowerReadFriendlyName", Narrow(text) + (buffer ? " buffer" : " size"));
+  if (root != nullptr || subgroup != nullptr || setting != nullptr || size == nullptr) return ERROR_INVALID_PARAMETER;
+  if (fake.Failable("PowerReadFriendlyName")) return ERROR_ACCESS_DENIED;
+  auto plan = fake.powerPlanNames.find(text);
+  if (plan == fake.powerPlanNames.end()) return ERROR_FILE_NOT_FOUND;
+  const DWORD needed = static_cast<DWORD>((plan->second.size() + 1) * sizeof(wchar_t));
+  if (buffer == nullptr) {
+    *size = needed;
+    return ERROR_SUCCESS;
+  }
+  if (*size < needed) {
+    *size = needed;
+    return ERROR_MORE_DATA;
+  }
+  std::memcpy(buffer, plan->second.c_str(), needed);
+  *size = needed;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
 void FakeLaptop::InstallRegistry() {
+  os.PowerReadFriendlyName = FakePowerReadFriendlyName;
   handles.clear();
   os.RegOpenKeyExW = FakeRegOpenKeyExW;
   os.RegCloseKey = FakeRegCloseKey;

@@ -29,6 +29,16 @@ BOOL WINAPI UnRegisterSessionNotification(HWND window) {
   return call(window);
 }
 
+HMODULE powrprof = nullptr;  // see platform/system32.h
+
+DWORD WINAPI ReadPowerPlanName(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting, PUCHAR buffer,
+                               LPDWORD size) {
+  auto call = System32Function<decltype(&::PowerReadFriendlyName)>(L"powrprof.dll", &powrprof,
+                                                                    "PowerReadFriendlyName");
+  if (call == nullptr) return ERROR_PROC_NOT_FOUND;
+  return call(root, scheme, subgroup, setting, buffer, size);
+}
+
 int CrtAccess(const char* path, int mode) { return ::_access(path, mode); }
 
 errno_t CrtFopen(FILE** file, const char* path, const char* mode) {
@@ -83,12 +93,15 @@ const OsCalls realOs = {
     ::EnumDisplayDevicesW,
     ::EnumDisplaySettingsW,
     ::ChangeDisplaySettingsW,
+    ::GetDisplayConfigBufferSizes,
+    ::QueryDisplayConfig,
 
     ::RegOpenKeyExW,
     ::RegQueryValueExW,
     ::RegEnumKeyExW,
     ::RegGetValueW,
     ::RegCloseKey,
+    ReadPowerPlanName,
 
     ::CoInitializeEx,
     ::CoInitializeSecurity,

@@ -15,6 +15,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 #include <wtsapi32.h>
+#include <powrprof.h>
 #include <cstdio>
 
 // The C runtime's file calls, reduced to the exact shapes the controller
@@ -71,6 +72,10 @@ struct OsCalls {
   decltype(&::EnumDisplayDevicesW) EnumDisplayDevicesW;
   decltype(&::EnumDisplaySettingsW) EnumDisplaySettingsW;
   decltype(&::ChangeDisplaySettingsW) ChangeDisplaySettingsW;
+  // The display configuration, for the diagnostic's look at Windows 11's
+  // Dynamic refresh rate (user32, Windows 7 and later).
+  decltype(&::GetDisplayConfigBufferSizes) GetDisplayConfigBufferSizes;
+  decltype(&::QueryDisplayConfig) QueryDisplayConfig;
 
   // Registry, read only.
   decltype(&::RegOpenKeyExW) RegOpenKeyExW;
@@ -78,6 +83,9 @@ struct OsCalls {
   decltype(&::RegEnumKeyExW) RegEnumKeyExW;
   decltype(&::RegGetValueW) RegGetValueW;
   decltype(&::RegCloseKey) RegCloseKey;
+  // A power plan's name, for the diagnostic (powrprof, resolved from
+  // System32 at first use).
+  decltype(&::PowerReadFriendlyName) PowerReadFriendlyName;
 
   // COM and automation.
   decltype(&::CoInitializeEx) CoInitializeEx;

@@ -186,11 +186,16 @@ Statement Read(const std::vector<Word>& w) {
         s.height = Number32(z->substr(x + 1), "height");
       } else if (auto b = Option(w[i], "bpp")) {
         s.bitsPerPixel = Number32(*b, "bpp");
+      } else if (!w[i].quoted && w[i].text == "dynamic") {
+        s.dynamic = true;
+      } else if (auto p = Option(w[i], "physical")) {
+        s.physical = Number32(*p, "physical rate");
       } else {
         Fail("unknown panel option '" + w[i].text + "'");
       }
     }
-    if (!rates || !current) Fail("usage: panel rates=R1,R2,... current=N [size=WxH] [bpp=N]");
+    if (!rates || !current)
+      Fail("usage: panel rates=R1,R2,... current=N [size=WxH] [bpp=N] [dynamic] [physical=N]");
     return s;
   }
   if (verb == "driver") {

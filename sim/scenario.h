@@ -46,6 +46,8 @@ struct Statement {
   std::vector<std::string> names;      // the conditions of `expect failing`, in any order
   std::optional<std::uint64_t> min, max, bitsPerPixel, width, height;
   std::optional<std::uint64_t> externalMin, externalMax;  // video-controller while docked
+  bool dynamic = false;                   // panel: Windows 11's Dynamic refresh rate is on
+  std::optional<std::uint64_t> physical;  // panel: its physical rate, as Windows 11 reports it
   // driver
   std::optional<std::uint32_t> policy;
   std::optional<std::uint64_t> policyQword;

@@ -89,6 +89,10 @@ Simulation::Simulation(std::vector<Statement> statements, std::ostream& timeline
   // The machine until the scenario says otherwise: one Intel adapter with
   // the panel, 60 Hz, mains, the Balanced scheme, no Intel driver key.
   fake_.SetString(kPowerSchemesKey, L"ActivePowerScheme", Wide(kBalancedScheme));
+  // Windows' own names of its plans; a maker's plan has none here.
+  fake_.powerPlanNames[Wide(kBalancedScheme)] = L"Balanced";
+  fake_.powerPlanNames[L"8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c"] = L"High performance";
+  fake_.powerPlanNames[L"a1841308-3541-4fab-bc81-f71556f20b4a"] = L"Power saver";
   fake_.Key(kDisplayAdapterClassKey);
   os.GetMessageW = SimulatedGetMessageW;
   os.CreateWindowExW = SimulatedCreateWindowExW;
@@ -136,6 +140,11 @@ void Simulation::Describe(const Statement& s) {
       if (s.width) fake_.mode.width = static_cast<DWORD>(*s.width);
       if (s.height) fake_.mode.height = static_cast<DWORD>(*s.height);
       if (s.bitsPerPixel) fake_.mode.bitsPerPixel = static_cast<DWORD>(*s.bitsPerPixel);
+      // Either word makes it Windows 11, whose display configuration
+      // knows virtual refresh rates.
+      fake_.virtualRefreshRateAware = s.dynamic || s.physical.has_value();
+      fake_.dynamicRefresh = s.dynamic;
+      fake_.physicalRate = s.physical ? static_cast<DWORD>(*s.physical) : 0;
       break;
     case Kind::kDriver: {
       wchar_t name[8];

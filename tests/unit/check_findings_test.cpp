@@ -63,7 +63,7 @@ TEST_P(OfferedRateTest, TheDcRateIsLookedForAtTheCurrentResolutionAndDepth) {
   EXPECT_NE(std::string::npos, json.bytes.find(std::string("{\"name\": \"dc_rate_offered\", \"kind\": \"capability\", "
                                                            "\"ok\": ") + GetParam().ok))
       << json.bytes;
-  EXPECT_NE(std::string::npos, json.bytes.find(std::string("\"offered\": ") + GetParam().offered + "}")) << json.bytes;
+  EXPECT_NE(std::string::npos, json.bytes.find(std::string("\"offered\": ") + GetParam().offered + ", ")) << json.bytes;
   EXPECT_NE(std::wstring::npos, report.text.find(std::wstring(L" dc_rate_offered      ") + GetParam().detail))
       << Narrow(report.text);
 }
@@ -387,6 +387,103 @@ TEST(CheckFaults, EveryFailureLeavesNothingHeld) {
     EXPECT_EQ(code == kUsageOrNoMemory, out.bytes.empty()) << "call " << k << " (" << fake.failableLog[k - 1] << ")";
     EXPECT_EQ("", fake.Leaks()) << "call " << k << " (" << fake.failableLog[k - 1] << ") failed";
     EXPECT_EQ("1", fake.FileContent("lasttimeACDC.txt").value_or("absent"));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Windows 11's Dynamic refresh rate: a fact beside the current rate, said
+// only where Windows says it is on; null in the JSON where Windows does not
+// know the question (Windows 10 refuses QDC_VIRTUAL_REFRESH_RATE_AWARE).
+TEST(CheckDynamicRefresh, SaidWhereOnNullWhereWindowsDoesNotKnow) {
+  const struct {
+    const char* name;
+    bool aware, dynamic;
+    DWORD physical;
+    const char* json;
+    const wchar_t* line;  // the report's line, or none
+  } table[] = {
+      {"the flag refused", false, false, 0, "\"dynamic\": null, \"physical\": null", nullptr},
+      {"off", true, false, 0, "\"dynamic\": false, \"physical\": 144", nullptr},
+      {"on", true, true, 144, "\"dynamic\": true, \"physical\": 144",
+       L"Dynamic rate    on: Windows reports 60 Hz to programs while the panel runs up to 144 Hz when there is "
+       L"motion (Settings shows \"Dynamic (144 Hz)\"). The controller sees 60 Hz, as any program does, and on "
+       L"battery asks Windows for the DC rate, 48 Hz.\n"},
+  };
+  for (const auto& t : table) {
+    FakeLaptop fake;
+    SetUpInstalledLaptop(fake);
+    fake.mode.rate = t.dynamic ? 60 : 144;
+    fake.virtualRefreshRateAware = t.aware;
+    fake.dynamicRefresh = t.dynamic;
+    fake.physicalRate = t.physical;
+    const Examination e = ExamineMachine();
+    const std::string json = FormatJson(e, Language::kEnglish);
+    EXPECT_NE(std::string::npos, json.find(t.json)) << t.name << "\n" << json;
+    const std::wstring report = FormatReport(e, Language::kEnglish);
+    EXPECT_EQ(t.line != nullptr, report.find(L"Dynamic rate") != std::wstring::npos) << t.name;
+    if (t.line) {
+      EXPECT_NE(std::wstring::npos, report.find(t.line)) << Narrow(report);
+    }
+    EXPECT_EQ(t.aware, e.dynamicRefresh.known) << t.name;
+    EXPECT_TRUE(e.Qualifies()) << t.name << ": a fact, not a condition";
+    EXPECT_EQ("", fake.Leaks()) << t.name;
+  }
+}
+
+// Before installing nothing is wrong with state files that do not exist
+// yet: not examined, and no "reinstall". Half an installation is examined.
+TEST(CheckStateFiles, NotExaminedBeforeInstallingExaminedWhenHalfInstalled) {
+  const struct {
+    const char* name;
+    void (*set)(FakeLaptop&);
+    const char* ok;
+    bool reinstall;
+  } table[] = {
+      {"not installed",
+       [](FakeLaptop& f) {
+         f.RemoveFile("lasttimeACDC.txt");
+         f.RemoveFile("lasttimeDCRefresh.txt");
+         f.Key(kRunKey).values.clear();
+       },
+       "null", false},
+      {"the sign-in entry alone",
+       [](FakeLaptop& f) {
+         f.RemoveFile("lasttimeACDC.txt");
+         f.RemoveFile("lasttimeDCRefresh.txt");
+       },
+       "false", true},
+  };
+  for (const auto& t : table) {
+    FakeLaptop fake;
+    SetUpInstalledLaptop(fake);
+    t.set(fake);
+    Captured out;
+    EXPECT_EQ(1, RunCheckTool({}, kEnglishUs, out)) << t.name;
+    EXPECT_EQ(t.reinstall, out.text.find(L"reinstall Lumarest") != std::wstring::npos) << t.name << Narrow(out.text);
+    Captured json;
+    RunCheckTool({L"--json"}, kEnglishUs, json);
+    EXPECT_NE(std::string::npos, json.bytes.find(std::string("{\"name\": \"state_files\", \"kind\": \"installation\", "
+                                                             "\"ok\": ") + t.ok))
+        << t.name << json.bytes;
+  }
+}
+
+// The active plan by the name Power Options shows, beside its GUID; the GUID
+// alone where Windows gives no name.
+TEST(CheckPowerPlan, NamedWhereWindowsNamesIt) {
+  for (bool named : {true, false}) {
+    FakeLaptop fake;
+    SetUpInstalledLaptop(fake);
+    if (named) fake.powerPlanNames[L"381b4222-f694-41f0-9685-ff5bb260df2e"] = L"Balanced";
+    const std::wstring report = FormatReport(ExamineMachine(), Language::kEnglish);
+    EXPECT_NE(std::wstring::npos,
+              report.find(named ? L"active scheme \"Balanced\" (\"381b4222-f694-41f0-9685-ff5bb260df2e\")\n"
+                                : L"active scheme \"381b4222-f694-41f0-9685-ff5bb260df2e\"\n"))
+        << Narrow(report);
+    EXPECT_EQ("", fake.Leaks());
   }
 }
 

@@ -99,7 +99,8 @@ TEST(CheckReadOnly, MakesOnlyReadingCallsAndLeavesEverythingAsItWas) {
       "Next", "Get", "VariantInit", "VariantClear", "Release", "CoUninitialize", "RegOpenKeyExW",
       "RegQueryValueExW", "RegEnumKeyExW", "RegGetValueW", "RegCloseKey", "_access", "CreateFileW", "ReadFile",
       "CloseHandle", "GetFileAttributesW", "GetFileSecurityW", "OpenProcessToken", "DuplicateToken", "AccessCheck",
-      "GetSystemPowerStatus", "FindWindowW"};
+      "GetSystemPowerStatus", "FindWindowW", "GetDisplayConfigBufferSizes", "QueryDisplayConfig",
+      "PowerReadFriendlyName"};
   for (const FakeCall& c : fake.calls) {
     EXPECT_TRUE(reading.count(c.name)) << c.name << " " << c.detail << " is not a reading call";
     if (c.name == "CreateFileW") {
