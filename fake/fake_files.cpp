@@ -125,7 +125,10 @@ HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
     fake.lastError = ERROR_SHARING_VIOLATION;
     return INVALID_HANDLE_VALUE;
   }
-  // Wine would not refuse a share anyway; the real file answers the rest.
+  // Wine's server does refuse an incompatible CreateFileW share (as
+  // platform_assumptions_test shows), but Wine's fopen_s shares everything
+  // and another process's open is only modelled: the fake has decided the
+  // sharing above, and the real file answers the rest.
   const HANDLE file = ::CreateFileA(mapped.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     fake.lastError = ::GetLastError();

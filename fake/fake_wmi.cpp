@@ -315,10 +315,10 @@ BOOL WINAPI FakeReplyMessage(LRESULT result) {
   FakeLaptop& fake = F();
   fake.Log("ReplyMessage", std::to_string(result));
   if (fake.sentMessages.empty()) return realOs.ReplyMessage(result);
-  FakeLaptop::SentMessage& handled = fake.sentMessages.back();
-  // A message this thread sent itself has no sender to answer.
-  if (!handled.byAnotherThread) return FALSE;
-  handled.replied = true;
+  FakeLaptop::SentMessage* handled = fake.AnotherThreadsMessage();
+  // With only this thread's own messages, no sender waits.
+  if (handled == nullptr) return FALSE;
+  handled->replied = true;
   return TRUE;
 }
 
@@ -333,11 +333,16 @@ void FakeLaptop::HandleSentMessage(bool byAnotherThread, const std::function<voi
   handling();
 }
 
+FakeLaptop::SentMessage* FakeLaptop::AnotherThreadsMessage() {
+  for (auto frame = sentMessages.rbegin(); frame != sentMessages.rend(); ++frame)
+    if (frame->byAnotherThread) return &*frame;
+  return nullptr;
+}
+
 DWORD FakeLaptop::InSendMessageState() const {
-  if (sentMessages.empty()) return ISMEX_NOSEND;
-  const SentMessage& handled = sentMessages.back();
-  if (!handled.byAnotherThread) return ISMEX_NOSEND;
-  return ISMEX_SEND | (handled.replied ? ISMEX_REPLIED : 0);
+  for (auto frame = sentMessages.rbegin(); frame != sentMessages.rend(); ++frame)
+    if (frame->byAnotherThread) return ISMEX_SEND | (frame->replied ? ISMEX_REPLIED : 0);
+  return ISMEX_NOSEND;
 }
 
 bool FakeLaptop::SenderWaiting() const {

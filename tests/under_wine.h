@@ -21,3 +21,22 @@ inline bool RunningUnderWine() {
   } else                                                                         \
     GTEST_SKIP() << "not under Wine: this test " what                            \
                  "; it runs only in a test run's throw-away Wine prefix"
+
+// Where Wine answers otherwise than Windows does. A test that checks a
+// Windows rule against the real platform states the rule and the Microsoft
+// page it comes from, expects Windows' answer on Windows and, with
+// WINE_DIFFERS("why"), Wine's answer under Wine, saying why the two part:
+//   EXPECT_EQ(OnPlatform(nullptr, WINE_DIFFERS("Wine grants it"), handle), opened);
+// The test then fails on either platform when the answer changes, and the
+// difference is recorded in the test's XML report ("wine_differs").
+struct WineDiffers {
+  const char* why;
+};
+#define WINE_DIFFERS(why) WineDiffers{why}
+
+template <class T>
+T OnPlatform(T windows, WineDiffers differs, T wine) {
+  if (!RunningUnderWine()) return windows;
+  ::testing::Test::RecordProperty("wine_differs", differs.why);
+  return wine;
+}
