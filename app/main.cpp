@@ -2,6 +2,8 @@
 // receives the power, display and session broadcasts, guards against a
 // second instance, reconciles the panel and the state files with what it
 // finds, and then pumps messages until the window is destroyed.
+#include <iterator>
+
 #include "app/controller_state.h"
 #include "app/resources/resource.h"
 #include "app/window_proc.h"
@@ -9,8 +11,6 @@
 #include "policy/handlings.h"
 
 namespace {
-
-constexpr int kStringLimit = 100;  // units, terminator included
 
 // The guard is a mutex named after the window title, in the session's own
 // namespace. A successful open means the mutex exists, that is, another
@@ -38,8 +38,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // Before anything can load a DLL on our behalf: never from our own folder.
   os.SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
-  os.LoadStringW(instance, RID_TITLE_TEXT, controllerState.windowTitle, kStringLimit);
-  os.LoadStringW(instance, RID_CLASS_TEXT, controllerState.windowClassName, kStringLimit);
+  // Each limit is the buffer's own size in units, terminator included.
+  os.LoadStringW(instance, RID_TITLE_TEXT, controllerState.windowTitle,
+                 static_cast<int>(std::size(controllerState.windowTitle)));
+  os.LoadStringW(instance, RID_CLASS_TEXT, controllerState.windowClassName,
+                 static_cast<int>(std::size(controllerState.windowClassName)));
 
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;

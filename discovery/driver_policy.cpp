@@ -7,6 +7,7 @@
 #include <cwctype>
 #include <iterator>
 
+#include "app/waits.h"
 #include "platform/os_calls.h"
 
 namespace {
@@ -82,7 +83,7 @@ DriverPolicyResult ReadDriverPowerPolicy(DriverKeyObserver* observer) {
 
     // Passed over: the next subkey starts from a clean buffer.
     wmemset(provider, 0, std::size(provider));
-    os.Sleep(10);
+    os.Sleep(kDriverKeyPaceMs);
   }
 
   os.RegCloseKey(classKey);

@@ -10,6 +10,7 @@
 #include <wbemidl.h>
 
 #include "app/controller_state.h"
+#include "app/waits.h"
 #include "discovery/vendor_test.h"
 #include "platform/hresult_error.h"
 #include "platform/os_calls.h"
@@ -155,7 +156,7 @@ HRESULT DiscoverRefreshRange(VideoControllerObserver* observer) {
 
     // The stored range counts, earlier runs' included.
     if (controllerState.rawMaxRefreshRate != 0 && controllerState.rawMinRefreshRate != 0) break;
-    os.Sleep(10);
+    os.Sleep(kControllerPaceMs);
   }
 
   controllers->Release();

@@ -4,13 +4,13 @@
 #include "display/switcher.h"
 
 #include "app/controller_state.h"
+#include "app/waits.h"
 #include "display/adapter.h"
 #include "platform/os_calls.h"
 
 namespace {
 
 constexpr int kMaxSubmissions = 3;
-constexpr DWORD kSettleMs = 1000;
 
 // Only a plain failure of the driver is worth another try. A mode the
 // system refuses as unsupported, a change that needs a restart, or bad
@@ -41,7 +41,7 @@ bool ApplyDcRate() {
     mode.dmBitsPerPel = bitsPerPixel;
     mode.dmDisplayFrequency = target;
     const LONG result = os.ChangeDisplaySettingsW(&mode, 0);
-    os.Sleep(kSettleMs);
+    os.Sleep(kModeSettleMs);
     if (!WorthRetrying(result)) break;
   }
   return true;

@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <iterator>
 
+#include "app/waits.h"
 #include "discovery/vendor_test.h"
 #include "display/adapter.h"
 #include "platform/os_calls.h"
@@ -42,9 +43,9 @@ bool ProbeExternalDisplay(TopologyObserver* observer) {
       if (observer != nullptr) observer->Monitor({monitor.StateFlags, active});
       // Paced, so the enumeration does not hammer a display driver that is
       // still settling after a topology change.
-      os.Sleep(10);
+      os.Sleep(kProbePaceMs);
     }
-    os.Sleep(10);
+    os.Sleep(kProbePaceMs);
     ++adapterIndex;
   } while (os.EnumDisplayDevicesW(nullptr, adapterIndex, &adapter, 0));
 

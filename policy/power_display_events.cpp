@@ -3,6 +3,7 @@
 #include "policy/power_display_events.h"
 
 #include "app/controller_state.h"
+#include "app/waits.h"
 #include "discovery/refresh_range.h"
 #include "display/adapter.h"
 #include "display/topology.h"
@@ -60,9 +61,9 @@ LRESULT OnPowerStatusChange() {
 
   // Battery (an unknown line status included). The decision runs even while
   // locked: the panel is the machine's, not the session's.
-  if (!external) RestoreDcRateIfDue(100);
+  if (!external) RestoreDcRateIfDue(kEventDecisionPauseMs);
   if (controllerState.sessionLocked) return 0;
-  WriteStateMark(StateFile::kAcdc, "2", 10);
+  WriteStateMark(StateFile::kAcdc, kMarkBattery, kMarkPauseMs);
   return 0;
 }
 
@@ -83,7 +84,8 @@ LRESULT OnDisplayChange() {
   // is nothing to record.
   DEVMODEW mode;
   if (!adapterRead || !ReadCurrentMode(adapter, &mode)) return 0;
-  const char* mark = mode.dmDisplayFrequency == static_cast<DWORD>(controllerState.dcRate) ? "1" : "2";
-  WriteStateMark(StateFile::kDcRefresh, mark, 10);
+  const char* mark =
+      mode.dmDisplayFrequency == static_cast<DWORD>(controllerState.dcRate) ? kMarkAtDcRate : kMarkOffDcRate;
+  WriteStateMark(StateFile::kDcRefresh, mark, kMarkPauseMs);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include "policy/restore_decision.h"
 
 #include "app/controller_state.h"
+#include "app/waits.h"
 #include "discovery/driver_policy.h"
 #include "display/switcher.h"
 #include "platform/os_calls.h"
@@ -13,7 +14,7 @@
 bool PolicyAllowsSwitch(std::uint32_t policy) { return policy == 0 || (policy & 0xF0) == 0x40; }
 
 bool SwitchIsDue(const char* acdcMark, const char* dcRefreshMark) {
-  return acdcMark[0] == '1' || (acdcMark[0] == '2' && dcRefreshMark[0] == '1');
+  return acdcMark[0] == kMarkMains[0] || (acdcMark[0] == kMarkBattery[0] && dcRefreshMark[0] == kMarkAtDcRate[0]);
 }
 
 void RestoreDcRateIfDue(DWORD pauseMs) {
@@ -40,7 +41,7 @@ void RestoreDcRateIfDue(DWORD pauseMs) {
   os.Sleep(pauseMs);
   if (!PolicyAllowsSwitch(driver.policy)) return;
   if (!ReadStateMarks()) return;
-  os.Sleep(2000);
+  os.Sleep(kMarksReadSettleMs);
 
   if (SwitchIsDue(controllerState.acdcMark, controllerState.dcRefreshMark)) ApplyDcRate();
 }

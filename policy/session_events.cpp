@@ -2,6 +2,7 @@
 // recording the source while a session is locked, and the catch-up on log-on
 // and unlock. Every session's events count alike.
 #include "app/controller_state.h"
+#include "app/waits.h"
 #include "policy/handlings.h"
 #include "policy/power_display_events.h"
 #include "policy/power_source.h"
@@ -18,11 +19,11 @@ void CatchUpWithPowerSource() {
   const PowerSource source = ReadPowerSource();
   if (source == PowerSource::kUnreadable) return;
   if (source == PowerSource::kMains) {
-    WriteStateMark(StateFile::kAcdc, "1", 10);
+    WriteStateMark(StateFile::kAcdc, kMarkMains, kMarkPauseMs);
     return;
   }
-  if (!external) RestoreDcRateIfDue(100);
-  WriteStateMark(StateFile::kAcdc, "2", 10);
+  if (!external) RestoreDcRateIfDue(kEventDecisionPauseMs);
+  WriteStateMark(StateFile::kAcdc, kMarkBattery, kMarkPauseMs);
 }
 
 }  // namespace

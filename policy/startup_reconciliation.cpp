@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "app/controller_state.h"
+#include "app/waits.h"
 #include "discovery/refresh_range.h"
 #include "display/adapter.h"
 #include "display/topology.h"
@@ -26,7 +27,7 @@ void ReconcileAtStartup() {
   CreateStateFiles(modeRead, mode.dmDisplayFrequency);
 
   // Every start waits here, whatever the files did.
-  os.Sleep(1000);
+  os.Sleep(kStartupWaitMs);
 
   if (!PassesRateGateAndPanelTest()) return;
 
@@ -34,9 +35,9 @@ void ReconcileAtStartup() {
   const PowerSource source = ReadPowerSource();
   if (source == PowerSource::kUnreadable) return;
   if (source == PowerSource::kMains) {
-    WriteStateMark(StateFile::kAcdc, "1", 100);
+    WriteStateMark(StateFile::kAcdc, kMarkMains, kStartupMainsMarkPauseMs);
     return;
   }
-  if (controllerState.externalDisplayAtStart == 0) RestoreDcRateIfDue(1000);
-  WriteStateMark(StateFile::kAcdc, "2", 10);
+  if (controllerState.externalDisplayAtStart == 0) RestoreDcRateIfDue(kStartupDecisionPauseMs);
+  WriteStateMark(StateFile::kAcdc, kMarkBattery, kMarkPauseMs);
 }

@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "app/controller_state.h"
+#include "app/waits.h"
 #include "platform/os_calls.h"
 
 namespace {
@@ -58,25 +59,25 @@ void CreateStateFiles(bool rateKnown, DWORD currentRate) {
 
   // Without a readable mode the panel is not assumed to run at the DC rate.
   const char* refreshMark =
-      rateKnown && currentRate == static_cast<DWORD>(controllerState.dcRate) ? "1" : "2";
+      rateKnown && currentRate == static_cast<DWORD>(controllerState.dcRate) ? kMarkAtDcRate : kMarkOffDcRate;
 
   controllerState.retryCount = 0;
   for (;;) {
     FILE* acdc = nullptr;
     FILE* dcRefresh = nullptr;
     const bool acdcOpen = Open(StateFile::kAcdc, "w", &acdc);
-    os.Sleep(2);
+    os.Sleep(kCreateOpensGapMs);
     const bool dcRefreshOpen = Open(StateFile::kDcRefresh, "w", &dcRefresh);
     if (acdcOpen && dcRefreshOpen) {
-      bool written = os.printText(acdc, "2") >= 0;
-      os.Sleep(10);
+      bool written = os.printText(acdc, kMarkBattery) >= 0;
+      os.Sleep(kMarkPauseMs);
       written = os.printText(dcRefresh, refreshMark) >= 0 && written;
       if (CloseBoth(acdc, dcRefresh, written)) return;
     } else {
-      if (acdcOpen) WriteAndClose(acdc, "2");
+      if (acdcOpen) WriteAndClose(acdc, kMarkBattery);
       if (dcRefreshOpen) WriteAndClose(dcRefresh, refreshMark);
     }
-    os.Sleep(10);
+    os.Sleep(kRetryWaitMs);
     if (++controllerState.retryCount >= kMaxAttempts) return;
   }
 }
@@ -89,9 +90,9 @@ void WriteStateMark(StateFile file, const char* mark, DWORD pauseMs) {
       os.Sleep(pauseMs);
       if (WriteAndClose(opened, mark)) return;
     }
-    os.Sleep(10);
+    os.Sleep(kRetryWaitMs);
     ++controllerState.retryCount;
-    os.Sleep(10);
+    os.Sleep(kRetryWaitMs);
     if (controllerState.retryCount >= kMaxAttempts) return;
   }
 }
@@ -102,26 +103,28 @@ void WriteAcMarks() {
     FILE* acdc = nullptr;
     FILE* dcRefresh = nullptr;
     const bool acdcOpen = Open(StateFile::kAcdc, "w", &acdc);
-    os.Sleep(10);
+    os.Sleep(kAcMarksGapMs);
     const bool dcRefreshOpen = Open(StateFile::kDcRefresh, "w", &dcRefresh);
     // The retry is driven by lasttimeACDC.txt alone: when it opened and the
-    // other did not, mains is recorded there and that is all.
+    // other did not, mains is recorded there and that is all. On mains
+    // lasttimeDCRefresh.txt gets "1" too (kMarkAtDcRate): the next battery
+    // decision may switch again.
     bool done = false;
     if (!acdcOpen) {
-      if (dcRefreshOpen) WriteAndClose(dcRefresh, "1");
+      if (dcRefreshOpen) WriteAndClose(dcRefresh, kMarkAtDcRate);
     } else if (!dcRefreshOpen) {
-      done = WriteAndClose(acdc, "1");
+      done = WriteAndClose(acdc, kMarkMains);
     } else {
-      os.Sleep(10);
-      bool written = os.printText(acdc, "1") >= 0;
-      os.Sleep(10);
-      written = os.printText(dcRefresh, "1") >= 0 && written;
+      os.Sleep(kMarkPauseMs);
+      bool written = os.printText(acdc, kMarkMains) >= 0;
+      os.Sleep(kAcMarksGapMs);
+      written = os.printText(dcRefresh, kMarkAtDcRate) >= 0 && written;
       done = CloseBoth(acdc, dcRefresh, written);
     }
     if (done) return;
-    os.Sleep(10);
+    os.Sleep(kRetryWaitMs);
     ++controllerState.retryCount;
-    os.Sleep(10);
+    os.Sleep(kRetryWaitMs);
     if (controllerState.retryCount >= kMaxAttempts) return;
   }
 }
@@ -132,7 +135,7 @@ bool ReadStateMarks() {
   FILE* acdc = nullptr;
   FILE* dcRefresh = nullptr;
   const bool acdcOpen = Open(StateFile::kAcdc, "r", &acdc);
-  os.Sleep(100);
+  os.Sleep(kReadGapMs);
   const bool dcRefreshOpen = Open(StateFile::kDcRefresh, "r", &dcRefresh);
   if (!acdcOpen || !dcRefreshOpen) {
     if (acdcOpen) os.fclose(acdc);
@@ -140,7 +143,7 @@ bool ReadStateMarks() {
     return false;
   }
   ReadMark(acdc, controllerState.acdcMark);
-  os.Sleep(100);
+  os.Sleep(kReadGapMs);
   ReadMark(dcRefresh, controllerState.dcRefreshMark);
   os.fclose(acdc);
   os.fclose(dcRefresh);

@@ -7,6 +7,15 @@
 
 enum class StateFile { kAcdc, kDcRefresh };
 
+// The marks, one character each; the same two characters mean different
+// things in the two files.
+// lasttimeACDC.txt: what the last handled event found.
+inline constexpr char kMarkMains[] = "1";
+inline constexpr char kMarkBattery[] = "2";
+// lasttimeDCRefresh.txt: whether the rate last seen on battery was the DC rate.
+inline constexpr char kMarkAtDcRate[] = "1";
+inline constexpr char kMarkOffDcRate[] = "2";
+
 // The file's fixed path (8-bit, absolute).
 const char* StateFilePath(StateFile file);
 
