@@ -295,9 +295,9 @@ Language LanguageForUi(LANGID uiLanguage) {
     case SUBLANG_CHINESE_MACAU:
       return Language::kTraditionalChinese;
     default:
-      // zh-Hant alone (0x7C04) carries the neutral sublanguage of the
-      // traditional script; simplified Chinese and the rest stay English.
-      return uiLanguage == 0x7C04 ? Language::kTraditionalChinese : Language::kEnglish;
+      // zh-Hant alone (LANG_CHINESE_TRADITIONAL, 0x7C04: the script with no
+      // region) counts too; simplified Chinese and the rest stay English.
+      return uiLanguage == LANG_CHINESE_TRADITIONAL ? Language::kTraditionalChinese : Language::kEnglish;
   }
 }
 

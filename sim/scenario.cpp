@@ -3,6 +3,7 @@
 #include "sim/scenario.h"
 
 #include <windows.h>
+#include <wtsapi32.h>
 
 #include "check/examination.h"
 
@@ -299,7 +300,7 @@ Statement Read(const std::vector<Word>& w) {
   if (verb == "lock" || verb == "unlock" || verb == "logon") {
     Count(w, 1, 1, verb.c_str());
     s.kind = Kind::kSession;
-    s.numbers.push_back(verb == "lock" ? 7 : verb == "unlock" ? 8 : 5);
+    s.numbers.push_back(verb == "lock" ? WTS_SESSION_LOCK : verb == "unlock" ? WTS_SESSION_UNLOCK : WTS_SESSION_LOGON);
     return s;
   }
   if (verb == "session" || verb == "power-event" || verb == "set-rate") {
