@@ -6,12 +6,13 @@
 # task folder \Lumarest\, replaced at each run; without a trigger it never
 # runs by itself). Task Scheduler's defaults would not start it on battery,
 # would stop it when the charger is pulled and after 72 hours: all undone.
-# Anything but controller_missing is not for this script: it says so.
+# Not installed or broken is not for this script: it says so, exit code 1.
 $folder = 'C:\Program Files (x86)\Kelvane\Lumarest'
 $json = & "$folder\lumarest-check.exe" --json | Out-String
 if ($LASTEXITCODE -ne 0 -and $LASTEXITCODE -ne 1) { "lumarest-check failed (exit code $LASTEXITCODE)"; exit 1 }
 $report = $json | ConvertFrom-Json
-if ($report.health -ne 'controller_missing') { "nothing to start: $($report.health)"; exit 1 }
+if ($report.health -eq 'healthy') { 'healthy: nothing to start'; exit 0 }
+if ($report.health -ne 'controller_missing') { "nothing this script can do: $($report.health)"; exit 1 }
 $settings = New-ScheduledTaskSettingsSet -AllowStartIfOnBatteries -DontStopIfGoingOnBatteries `
   -ExecutionTimeLimit ([TimeSpan]::Zero) -Priority 5 -MultipleInstances IgnoreNew
 $action = New-ScheduledTaskAction -Execute "$folder\lumarest.exe"
@@ -23,5 +24,6 @@ foreach ($s in @($report.sessions)) {
     -Principal $principal -Settings $settings -Force | Start-ScheduledTask
   $started += "session $($s.id)"
 }
+if ($started.Count -eq 0) { 'no session this account could read lacks a controller'; exit 1 }
 "controller started in: $($started -join ', ')"
 exit 0

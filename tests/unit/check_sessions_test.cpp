@@ -106,7 +106,7 @@ TEST(CheckSessions, FromAUsersSessionOnlyItsOwnCanBeRead) {
   const Examination e = ExamineMachine();
   const std::vector<std::string> expected = {"1 LAPTOP\\ana controller off", "2 LAPTOP\\ben off? unreadable"};
   EXPECT_EQ(expected, Rows(e));
-  EXPECT_EQ(ERROR_PRIVILEGE_NOT_HELD, e.sessions.sessions[1].error);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD), e.sessions.sessions[1].error);
   EXPECT_EQ(Health::kControllerMissing, e.HealthValue()) << "a session that could not be read is not healthy";
   EXPECT_EQ("", fake.Leaks());
   Captured report;
