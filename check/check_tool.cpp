@@ -14,6 +14,7 @@ namespace {
 
 struct Options {
   bool json = false;
+  bool health = false;
   bool help = false;
   bool languageGiven = false;
   Language language = Language::kEnglish;
@@ -34,8 +35,13 @@ bool SameIgnoringCase(const std::wstring& a, const wchar_t* b) {
 bool Parse(const std::vector<std::wstring>& arguments, Options* o, std::wstring* error) {
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::wstring& a = arguments[i];
-    if (a == L"--json") {
-      o->json = true;
+    if (a == L"--json" || a == L"--health") {
+      // One answer for a machine at a time: both at once is a mistake.
+      if (o->json || o->health) {
+        *error = Say(Text::kJsonOrHealth, o->language);
+        return false;
+      }
+      (a == L"--json" ? o->json : o->health) = true;
     } else if (a == L"--help" || a == L"-h" || a == L"/?") {
       o->help = true;
     } else if (a == L"--lang" || a.rfind(L"--lang=", 0) == 0) {
@@ -87,6 +93,12 @@ int RunCheckTool(const std::vector<std::wstring>& arguments, LANGID uiLanguage, 
   const Language language = options.json && !options.languageGiven ? Language::kEnglish : options.language;
   try {
     const Examination e = ExamineMachine();
+    if (options.health) {
+      // Fleet tools keep one line of a script's output: English, whatever
+      // --lang says, and the exit code says healthy or not.
+      out.Bytes(FormatHealthLine(e) + "\n");
+      return e.HealthValue() == Health::kHealthy ? kHealthy : kUnhealthy;
+    }
     if (options.json) {
       out.Bytes(FormatJson(e, language));
     } else {

@@ -14,9 +14,9 @@ class ToolOutput {
   virtual void Text(const std::wstring& text) = 0;
   virtual void Bytes(const std::string& bytes) = 0;
   virtual void Error(const std::wstring& text) = 0;
-  // Whether the report goes to a console window that is the tool's own
-  // (started from Explorer, which closes the window the moment the tool
-  // ends), and waiting there for a key.
+  // Whether the report goes to a console window that a person opened by
+  // double-clicking the tool in Explorer (Windows closes it the moment the
+  // tool ends; check/double_click.h), and waiting there for a key.
   virtual bool OwnsConsoleWindow() { return false; }
   virtual void WaitForKey() {}
 };
@@ -25,6 +25,9 @@ class ToolOutput {
 constexpr int kQualifies = 0;
 constexpr int kConditionFails = 1;
 constexpr int kUsageOrNoMemory = 2;
+// With --health: the installation is healthy, or not (2 as above).
+constexpr int kHealthy = 0;
+constexpr int kUnhealthy = 1;
 
 // `arguments` without the program's name; `uiLanguage` chooses the texts
 // unless --lang does.

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "check/double_click.h"
 #include "check/text_encoding.h"
 
 namespace {
@@ -47,17 +48,7 @@ void ConsoleOutput::Bytes(const std::string& bytes) {
 
 void ConsoleOutput::Error(const std::wstring& text) { WriteText(STD_ERROR_HANDLE, text); }
 
-bool ConsoleOutput::OwnsConsoleWindow() {
-  // Redirected output is read by a program or a file, never by someone
-  // looking at a window.
-  DWORD mode = 0;
-  if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) return false;
-  // A console shared with a shell (cmd, PowerShell) lists the shell too; a
-  // console made for this process alone, as Explorer's start makes it,
-  // lists only this process.
-  DWORD processes[2];
-  return GetConsoleProcessList(processes, 2) == 1;
-}
+bool ConsoleOutput::OwnsConsoleWindow() { return StartedByDoubleClick(); }
 
 void ConsoleOutput::WaitForKey() {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);

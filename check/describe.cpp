@@ -3,6 +3,7 @@
 // text from outside is quoted safely.
 #include "check/describe.h"
 
+#include "app/resources/version.h"
 #include "check/text_encoding.h"
 
 namespace {
@@ -266,6 +267,97 @@ std::wstring DescribeInstallation(const Examination& e, Language l) {
   if (!e.Holds(Condition::kStateFiles)) missing = Say(Text::kInstallFilesNotUsable, l);
   if (!e.autostart) missing += (missing.empty() ? L"" : L"; ") + std::wstring(Say(Text::kInstallNoAutostart, l));
   return Say(Text::kInstalledPartly, l, {missing});
+}
+
+namespace {
+
+// A user's name for the one-line health: quoted, printable ASCII kept, any
+// other unit (a control character, a quote, a letter outside ASCII) as
+// \uXXXX, so the line reads the same in any code page and stays one line.
+std::wstring AsciiQuoted(const std::wstring& text) {
+  std::wstring out = L"\"";
+  for (wchar_t c : text) {
+    if (c >= 0x20 && c < 0x7F && c != L'"') {
+      out += c;
+    } else {
+      wchar_t escape[8];
+      swprintf(escape, 8, L"\\u%04x", static_cast<unsigned>(c));
+      out += escape;
+    }
+  }
+  return out + L"\"";
+}
+
+std::wstring SessionUser(const SessionSeen& s, Language l, bool ascii) {
+  if (!s.user) return Say(Text::kSessionUserUnknown, l);
+  return ascii ? AsciiQuoted(*s.user) : QuoteForPerson(*s.user);
+}
+
+std::wstring Counted(std::size_t n, Text one, Text many, Language l) {
+  return n == 1 ? std::wstring(Say(one, l)) : Say(many, l, {Number(static_cast<long long>(n))});
+}
+
+std::wstring HealthText(const Examination& e, Language l, bool ascii) {
+  const Health health = e.HealthValue();
+  std::wstring reason;
+  const auto add = [&reason](const std::wstring& part) { reason += (reason.empty() ? L"" : L"; ") + part; };
+  switch (health) {
+    case Health::kNotInstalled: add(Say(Text::kHealthNothingInstalled, l)); break;
+    case Health::kInstallationBroken:
+      if (!e.Holds(Condition::kStateFiles)) add(Say(Text::kInstallFilesNotUsable, l));
+      if (!e.autostart) add(Say(Text::kInstallNoAutostart, l));
+      break;
+    case Health::kControllerMissing:
+      if (!e.sessions.listed) add(Say(Text::kSessionsUnlisted, l, {Number(e.sessions.listError)}));
+      for (const SessionSeen& s : e.sessions.sessions) {
+        if (!s.MissesController()) continue;
+        const std::wstring id = Number(s.id), user = SessionUser(s, l, ascii);
+        add(s.readable ? Say(Text::kHealthSessionMissing, l, {id, user})
+                       : Say(Text::kHealthSessionNotRead, l, {id, user, Number(s.error)}));
+      }
+      break;
+    case Health::kHealthy: break;
+  }
+  std::size_t controllers = 0, turnedOff = 0;
+  for (const SessionSeen& s : e.sessions.sessions) {
+    controllers += s.controllerRunning ? 1 : 0;
+    turnedOff += s.turnedOff == true ? 1 : 0;
+  }
+  const std::size_t users = e.sessions.sessions.size();
+  std::wstring counts = users == 0 ? std::wstring(Say(Text::kHealthUsersNone, l))
+                                   : Counted(users, Text::kHealthUsersOne, Text::kHealthUsersMany, l) + L", " +
+                                         (controllers == 0 ? Say(Text::kHealthControllersMany, l, {L"0"})
+                                                           : Counted(controllers, Text::kHealthControllersOne,
+                                                                     Text::kHealthControllersMany, l));
+  if (turnedOff > 0) counts += L", " + Say(Text::kHealthTurnedOff, l, {Number(static_cast<long long>(turnedOff))});
+  return WidenAscii(HealthName(health)) + L": " + (reason.empty() ? L"" : reason + L"; ") + counts;
+}
+
+}  // namespace
+
+std::vector<std::wstring> DescribeSessions(const Examination& e, Language l) {
+  std::vector<std::wstring> lines;
+  if (!e.sessions.listed) lines.push_back(Say(Text::kSessionsUnlisted, l, {Number(e.sessions.listError)}));
+  if (e.sessions.sessions.empty()) lines.push_back(Say(Text::kSessionsNone, l));
+  for (const SessionSeen& s : e.sessions.sessions) {
+    std::wstring state = Say(s.controllerRunning ? Text::kSessionRuns : Text::kSessionNoController, l);
+    if (!s.readable && !s.controllerRunning) state = Say(Text::kSessionNotRead, l, {Number(s.error)});
+    if (s.turnedOff == true) state = Say(Text::kSessionTurnedOff, l, {state});
+    lines.push_back(Say(Text::kSessionLine, l, {Number(s.id), SessionUser(s, l, false), state}));
+  }
+  return lines;
+}
+
+std::wstring DescribeHealth(const Examination& e, Language l) { return HealthText(e, l, false); }
+
+std::wstring DescribeHealthLine(const Examination& e) {
+  const Language l = Language::kEnglish;
+  std::wstring reason = CapabilityBlockedBy(e, l);
+  if (!reason.empty() && reason.back() == L'.') reason.pop_back();  // a sentence's end, inside the line
+  const std::wstring capable =
+      e.Capable() ? std::wstring(Say(Text::kHealthCapable, l)) : Say(Text::kHealthNotCapable, l, {reason});
+  return HealthText(e, l, true) + L"; " + capable + L"; " +
+         Say(Text::kHealthVersion, l, {WidenAscii(LUMAREST_VERSION_TEXT)});
 }
 
 std::wstring Verdict(const Examination& e, Language l) {

@@ -33,6 +33,16 @@ std::wstring DescribeAutostart(const Examination& e, Language language);
 std::wstring DescribeCapability(const Examination& e, Language language);
 std::wstring DescribeInstallation(const Examination& e, Language language);
 
+// Every signed-in user's session, one line each: its user, whether a
+// controller runs there and whether that user turned Lumarest off.
+std::vector<std::wstring> DescribeSessions(const Examination& e, Language language);
+// The health value and why: "healthy: 2 signed-in users, 2 controllers".
+std::wstring DescribeHealth(const Examination& e, Language language);
+// The --health line before its length bound: the health, whether this
+// laptop can be switched, the version. English, and nothing but printable
+// ASCII: a user's name outside it is written as \uXXXX.
+std::wstring DescribeHealthLine(const Examination& e);
+
 // What the controller would do, in one sentence, and for a switch that is
 // not due, what the person can do (empty otherwise).
 std::wstring Verdict(const Examination& e, Language language);

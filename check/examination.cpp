@@ -171,6 +171,29 @@ bool Examination::Capable() const {
 
 bool Examination::Installed() const { return Holds(Condition::kStateFiles) && autostart; }
 
+const char* HealthName(Health health) {
+  switch (health) {
+    case Health::kHealthy: return "healthy";
+    case Health::kNotInstalled: return "not_installed";
+    case Health::kInstallationBroken: return "installation_broken";
+    case Health::kControllerMissing: break;
+  }
+  return "controller_missing";
+}
+
+Health Examination::HealthValue() const {
+  if (NothingInstalled()) return Health::kNotInstalled;
+  if (!Installed()) return Health::kInstallationBroken;
+  // A docked, closed or out-of-scope laptop is healthy: what counts is that
+  // each user who wants a controller has one. A session this account could
+  // not read, or sessions that could not even be listed, are not taken for
+  // healthy.
+  if (!sessions.listed) return Health::kControllerMissing;
+  for (const SessionSeen& s : sessions.sessions)
+    if (s.MissesController()) return Health::kControllerMissing;
+  return Health::kHealthy;
+}
+
 bool Examination::NothingInstalled() const { return !acdcFile.exists && !dcRefreshFile.exists && !autostart; }
 
 Examination ExamineMachine() {
@@ -210,5 +233,6 @@ Examination ExamineMachine() {
   e.power = ReadPowerSource();
   e.controllerRunning = os.FindWindowW(kControllerClass, kControllerTitle) != nullptr;
   e.autostart = AutostartRegistered();
+  e.sessions = LookAtSessions();
   return e;
 }

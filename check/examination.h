@@ -13,6 +13,7 @@
 
 #include "check/dynamic_refresh.h"
 #include "check/panel_modes.h"
+#include "check/sessions.h"
 #include "check/state_file_look.h"
 #include "discovery/driver_policy.h"
 #include "discovery/refresh_range.h"
@@ -43,6 +44,13 @@ enum class ConditionKind { kCapability, kMoment, kInstallation };
 const char* ConditionName(Condition condition);
 ConditionKind KindOf(Condition condition);
 const char* KindName(ConditionKind kind);
+
+// The fleet's one answer about this installation (the JSON's "health", the
+// --health line): installed, and every signed-in user who has not turned
+// Lumarest off has a controller. Whether the laptop can be switched at all
+// (`capable`) and whether it would switch now (`qualifies`) are separate.
+enum class Health { kHealthy, kNotInstalled, kInstallationBroken, kControllerMissing };
+const char* HealthName(Health health);  // healthy, not_installed, installation_broken, controller_missing
 
 // What the probes told their observers, up to where each stopped.
 struct VideoControllerSeen {
@@ -105,8 +113,11 @@ struct Examination {
   // Around the conditions.
   PowerSource power = PowerSource::kUnreadable;
   DynamicRefreshSeen dynamicRefresh;
-  bool controllerRunning = false;
+  bool controllerRunning = false;  // a controller's window on this process's own desktop
   bool autostart = false;
+
+  // Every signed-in user's session, as far as this account can see them.
+  SessionsSeen sessions;
 
   std::optional<DWORD> CurrentRate() const {
     return modes.read ? std::optional<DWORD>(modes.currentRate) : std::nullopt;
@@ -123,6 +134,7 @@ struct Examination {
   bool Capable() const;    // every capability condition holds
   bool Installed() const;  // both state files usable and the autostart value registered
   bool NothingInstalled() const;  // neither state file, nor the autostart value
+  Health HealthValue() const;
 };
 
 // Runs the probes in the order the controller does: topology, range, panel,

@@ -80,12 +80,27 @@ std::wstring FormatReport(const Examination& e, Language l) {
     // Windows 11's Dynamic refresh rate explains the current rate, when on.
     const std::wstring dynamic = label == Text::kRateLabel ? DescribeDynamicRefresh(e, l) : std::wstring();
     if (!dynamic.empty()) out += Padded(Say(Text::kDynamicLabel, l), 14) + L"  " + dynamic + L"\n";
+    // The sessions follow the controller of this session, one a line.
+    if (label != Text::kControllerLabel) continue;
+    const std::vector<std::wstring> sessions = DescribeSessions(e, l);
+    for (std::size_t i = 0; i < sessions.size(); ++i)
+      out += Padded(i == 0 ? Say(Text::kSessionsLabel, l) : L"", 14) + L"  " + sessions[i] + L"\n";
   }
+  out += Padded(Say(Text::kHealthLabel, l), 14) + L"  " + DescribeHealth(e, l) + L"\n";
   out += L"\n" + std::wstring(Say(Text::kVerdictLabel, l)) +
          (l == Language::kTraditionalChinese ? L"：" : L": ") + Verdict(e, l) + L"\n";
   const std::wstring hint = VerdictHint(e, l);
   if (!hint.empty()) out += Say(Text::kWhatToDo, l, {hint}) + L"\n";
   return out;
+}
+
+std::string FormatHealthLine(const Examination& e) {
+  std::string line;
+  for (wchar_t c : DescribeHealthLine(e)) line += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+  // Many sessions with long names could run past what Intune keeps; the
+  // cut is marked so no one takes it for the whole.
+  if (line.size() > kHealthLineLimit) line = line.substr(0, kHealthLineLimit - 3) + "...";
+  return line;
 }
 
 std::string FormatJson(const Examination& e, Language l) {
@@ -117,6 +132,17 @@ std::string FormatJson(const Examination& e, Language l) {
   out += "  \"due\": " + Bool(e.due) + ",\n";
   out += "  \"controller_running\": " + Bool(e.controllerRunning) + ",\n";
   out += "  \"autostart\": " + Bool(e.autostart) + ",\n";
+  out += std::string("  \"health\": \"") + HealthName(e.HealthValue()) + "\",\n";
+  out += "  \"sessions\": [";
+  for (std::size_t i = 0; i < e.sessions.sessions.size(); ++i) {
+    const SessionSeen& s = e.sessions.sessions[i];
+    out += std::string(i == 0 ? "\n" : ",\n") + "    {\"id\": " + std::to_string(s.id) +
+           ", \"user\": " + (s.user ? JsonString(*s.user) : std::string("null")) +
+           ", \"controller_running\": " + Bool(s.controllerRunning) +
+           ", \"turned_off\": " + (s.turnedOff ? Bool(*s.turnedOff) : std::string("null")) +
+           ", \"readable\": " + Bool(s.readable) + "}";
+  }
+  out += std::string(e.sessions.sessions.empty() ? "" : "\n  ") + "],\n";
   out += "  \"verdict\": " + JsonString(Verdict(e, l)) + ",\n";
   out += std::string("  \"version\": \"") + LUMAREST_VERSION_TEXT + "\"\n";
   out += "}\n";

@@ -12,5 +12,10 @@
 // facts around the conditions, and the verdict last.
 std::wstring FormatReport(const Examination& e, Language language);
 
+// The --health line: at most kHealthLineLimit characters of printable
+// ASCII, without its line end (all that Intune shows of a script's output).
+constexpr std::size_t kHealthLineLimit = 2048;
+std::string FormatHealthLine(const Examination& e);
+
 // Keys in English whatever the language; the details in `language`.
 std::string FormatJson(const Examination& e, Language language);

@@ -254,18 +254,52 @@ constexpr Row kTexts[] = {
      L"接上電源一次：記錄到交流電源後，下次使用電池時就會切換面板。"},
     {Text::kPressAnyKey, L"Press any key to close.", L"按任意鍵關閉。"},
 
+    {Text::kSessionsLabel, L"Signed in", L"已登入"},
+    {Text::kSessionsNone, L"no signed-in user", L"沒有已登入的使用者"},
+    {Text::kSessionLine, L"session {0} {1}: {2}", L"工作階段 {0} {1}：{2}"},
+    {Text::kSessionUserUnknown, L"(name not readable)", L"（無法讀取名稱）"},
+    {Text::kSessionRuns, L"a controller runs", L"控制程式正在執行"},
+    {Text::kSessionNoController, L"no controller", L"沒有控制程式"},
+    {Text::kSessionTurnedOff, L"{0}; turned off in Startup apps", L"{0}；已在「啟動應用程式」中關閉"},
+    {Text::kSessionNotRead,
+     L"not readable from this account (error {0}); run as SYSTEM to see every session",
+     L"此帳戶無法讀取（錯誤 {0}）；以 SYSTEM 執行才能看到每個工作階段"},
+    {Text::kSessionsUnlisted, L"the sessions could not be listed (error {0}): the console session only",
+     L"無法列出工作階段（錯誤 {0}）：只看主控台工作階段"},
+    {Text::kHealthLabel, L"Health", L"健康狀態"},
+    {Text::kHealthUsersNone, L"no signed-in user", L"沒有已登入的使用者"},
+    {Text::kHealthUsersOne, L"1 signed-in user", L"1 位已登入的使用者"},
+    {Text::kHealthUsersMany, L"{0} signed-in users", L"{0} 位已登入的使用者"},
+    {Text::kHealthControllersOne, L"1 controller", L"1 個控制程式"},
+    {Text::kHealthControllersMany, L"{0} controllers", L"{0} 個控制程式"},
+    {Text::kHealthTurnedOff, L"{0} turned off in Startup apps", L"{0} 位已在「啟動應用程式」中關閉"},
+    {Text::kHealthSessionMissing, L"session {0} {1} has no controller", L"工作階段 {0} {1} 沒有控制程式"},
+    {Text::kHealthSessionNotRead, L"session {0} {1} could not be read (error {2}; run as SYSTEM)",
+     L"無法讀取工作階段 {0} {1}（錯誤 {2}；請以 SYSTEM 執行）"},
+    {Text::kHealthNothingInstalled, L"neither state file nor the sign-in entry is here",
+     L"沒有狀態檔，也沒有登入時啟動的登錄"},
+    {Text::kHealthCapable, L"capable", L"可切換"},
+    {Text::kHealthNotCapable, L"not capable: {0}", L"無法切換：{0}"},
+    {Text::kHealthVersion, L"version {0}", L"版本 {0}"},
+    {Text::kJsonOrHealth, L"lumarest-check: --json and --health cannot be given together",
+     L"lumarest-check：--json 與 --health 不能同時使用"},
+
     {Text::kUsage,
-     L"usage: lumarest-check [--json] [--lang en|zh-TW]\n"
+     L"usage: lumarest-check [--json | --health] [--lang en|zh-TW]\n"
      L"Explains, condition by condition, what the Lumarest controller would do on this machine.\n"
      L"It changes nothing.\n"
      L"  --json        one JSON object instead of the report\n"
+     L"  --health      one line in English: healthy, not_installed, installation_broken or\n"
+     L"                controller_missing; exit code 0 healthy, 1 not\n"
      L"  --lang LANG   en or zh-TW (default: the user interface language)\n"
      L"  --help        this text\n"
      L"Exit code: 0 the machine qualifies, 1 a condition fails, 2 a usage error or out of memory.\n",
-     L"用法：lumarest-check [--json] [--lang en|zh-TW]\n"
+     L"用法：lumarest-check [--json | --health] [--lang en|zh-TW]\n"
      L"逐項說明 Lumarest 控制程式在這部電腦上會做什麼。\n"
      L"不會變更任何內容。\n"
      L"  --json        輸出一個 JSON 物件，而不是報告\n"
+     L"  --health      輸出一行英文：healthy、not_installed、installation_broken 或\n"
+     L"                controller_missing；結束代碼 0 表示正常，1 表示不正常\n"
      L"  --lang LANG   en 或 zh-TW（預設：使用者介面語言）\n"
      L"  --help        顯示此說明\n"
      L"結束代碼：0 這部電腦符合條件，1 有條件不符合，2 用法錯誤或記憶體不足。\n"},

@@ -74,6 +74,7 @@ DWORD WINAPI FakeGetLastError() {
 
 BOOL WINAPI FakeCloseHandle(HANDLE handle) {
   FakeLaptop::Active().Log("CloseHandle");
+  if (FakeCloseProcessHandle(handle)) return TRUE;
   return FakeCloseFileOrToken(handle);
 }
 
@@ -112,6 +113,7 @@ void FakeLaptop::InstallHardware() {
   InstallRegistry();
   InstallWmi();
   InstallFiles();
+  InstallSessions();
 }
 
 void FakeLaptop::Log(const char* name, std::string detail) {
@@ -177,6 +179,9 @@ std::string FakeLaptop::Leaks() const {
   if (liveComObjects != 0) out << liveComObjects << " COM object(s) alive; ";
   if (liveBstrs != 0) out << liveBstrs << " BSTR(s) not freed; ";
   if (comEntries != 0) out << "COM entered " << comEntries << " time(s) more than left; ";
+  if (!openProcessHandles.empty()) out << openProcessHandles.size() << " process or snapshot handle(s) open; ";
+  if (!wtsBuffers.empty()) out << wtsBuffers.size() << " WTS buffer(s) not freed; ";
+  if (!localTexts.empty()) out << localTexts.size() << " SID text(s) not freed; ";
   return out.str();
 }
 

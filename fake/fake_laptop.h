@@ -150,7 +150,7 @@ class FakeLaptop {
   std::function<void()> onModeChange;  // how a mode change is announced
   void SetPanel(std::vector<DWORD> rates, DWORD current);
 
-  // ---- Registry (HKEY_LOCAL_MACHINE only) --------------------------------
+  // ---- Registry (HKEY_LOCAL_MACHINE; HKEY_USERS as the key "HKEY_USERS") --
   std::map<std::wstring, FakeRegistryKey> keys;  // full paths, lower case
   std::vector<std::wstring> KeyOrder(const std::wstring& parent) const;
   FakeRegistryKey& Key(const std::wstring& path);  // created, with its parents
@@ -259,6 +259,49 @@ class FakeLaptop {
   std::function<void()> duringDialog;  // runs while the fake About box is open
   std::vector<std::pair<std::wstring, std::wstring>> topLevelWindows;  // class, title: FindWindowW
 
+  // ---- Sessions and processes (fake_sessions.cpp) --------------------------
+  // Unless a test says otherwise: session 0 (services, no user) and session
+  // 1, the console, with "LAPTOP\owner" signed in; this process is
+  // lumarest-check in session 1, run by that user from Command Prompt, with
+  // a console of its own neither; no controller runs. Only the system
+  // account may ask for another session's user token (`asSystem`).
+  struct Session {
+    DWORD id = 0;
+    std::wstring domain, user;  // an empty user: nobody signed in (sign-in screen, listener)
+    std::wstring sid;           // the user's SID as text
+    bool listed = true;         // WTSEnumerateSessionsW lists it
+    bool nameRefused = false;   // WTSQuerySessionInformationW refuses it
+  };
+  struct Process {
+    DWORD id = 0;
+    DWORD parentId = 0;
+    std::wstring path;          // the image's full path
+    DWORD session = 0;
+    std::uint64_t started = 0;  // creation time (100 ns units)
+    bool refused = false;       // OpenProcess and ProcessIdToSessionId refused (another user's)
+  };
+  std::vector<Session> sessions;
+  std::vector<Process> processes;
+  DWORD consoleSession = 1;          // 0xFFFFFFFF: no console session
+  bool sessionListFails = false;
+  bool asSystem = false;
+  DWORD selfId = 4242;
+  std::wstring selfSid;              // this process's token's user
+  bool stdoutIsConsole = false;
+  DWORD consoleProcessCount = 2;     // GetConsoleProcessList's answer
+  std::wstring windowsFolder = L"C:\\Windows";
+  // A user signed in to session `id` as DOMAIN\name, with the installed
+  // controller running there or not, and with Lumarest turned off in that
+  // user's Startup apps or not (a record 03 under StartupApproved\Run32).
+  void SignIn(DWORD id, const std::wstring& domainAndName, bool controller, bool turnedOff);
+  // A process of `path` in `session`, started after every other one.
+  DWORD AddProcess(const std::wstring& path, DWORD session, DWORD parentId = 4);
+  Process* FindProcess(DWORD id);
+  std::set<HANDLE> openProcessHandles;   // processes and snapshots, not yet closed
+  std::set<void*> wtsBuffers;            // WTS memory not yet freed
+  std::set<void*> localTexts;            // SID texts not yet given to LocalFree
+  std::map<HANDLE, std::wstring> tokenUsers;  // session tokens -> their user's SID
+
  private:
   OsCalls saved_;
   unsigned layers_;
@@ -268,6 +311,7 @@ class FakeLaptop {
   void InstallRegistry();
   void InstallWmi();
   void InstallFiles();
+  void InstallSessions();
 };
 
 // Helpers for tests.
@@ -278,6 +322,9 @@ std::wstring Lower(std::wstring text);
 // CloseHandle of the fake: a file handle or a token it gave out is closed
 // and leaves the ledger; any other (the mutex) only has to be real.
 BOOL FakeCloseFileOrToken(HANDLE handle);
+// CloseHandle of the fake for process and snapshot handles: true when the
+// handle was one of them (it leaves the ledger).
+bool FakeCloseProcessHandle(HANDLE handle);
 
 // A scratch folder unique to this process, created afresh (and emptied).
 std::string MakeScratchFolder(const std::string& tag);

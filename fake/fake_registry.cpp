@@ -14,10 +14,15 @@ FakeLaptop& F() { return FakeLaptop::Active(); }
 std::map<HKEY, std::wstring> handles;  // open fake handle -> key path
 ULONG_PTR nextHandle = 0x7000;
 
-// The path of a key handle: HKEY_LOCAL_MACHINE is the root (empty path).
+// The path of a key handle: HKEY_LOCAL_MACHINE is the root (empty path);
+// the users' hives are kept under "HKEY_USERS".
 bool PathOf(HKEY key, std::wstring* path) {
   if (key == HKEY_LOCAL_MACHINE) {
     path->clear();
+    return true;
+  }
+  if (key == HKEY_USERS) {
+    *path = L"hkey_users";
     return true;
   }
   auto it = handles.find(key);

@@ -39,6 +39,41 @@ DWORD WINAPI ReadPowerPlanName(HKEY root, const GUID* scheme, const GUID* subgro
   return call(root, scheme, subgroup, setting, buffer, size);
 }
 
+BOOL WINAPI EnumerateSessions(HANDLE server, DWORD reserved, DWORD version, PWTS_SESSION_INFOW* info,
+                              DWORD* count) {
+  auto call = System32Function<decltype(&::WTSEnumerateSessionsW)>(L"wtsapi32.dll", &wtsapi, "WTSEnumerateSessionsW");
+  if (call == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
+  }
+  return call(server, reserved, version, info, count);
+}
+
+void WINAPI FreeSessionMemory(void* memory) {
+  auto call = System32Function<decltype(&::WTSFreeMemory)>(L"wtsapi32.dll", &wtsapi, "WTSFreeMemory");
+  if (call != nullptr) call(memory);
+}
+
+BOOL WINAPI QuerySessionInformation(HANDLE server, DWORD session, WTS_INFO_CLASS what, LPWSTR* buffer,
+                                    DWORD* bytes) {
+  auto call = System32Function<decltype(&::WTSQuerySessionInformationW)>(L"wtsapi32.dll", &wtsapi,
+                                                                         "WTSQuerySessionInformationW");
+  if (call == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
+  }
+  return call(server, session, what, buffer, bytes);
+}
+
+BOOL WINAPI QueryUserToken(ULONG session, HANDLE* token) {
+  auto call = System32Function<decltype(&::WTSQueryUserToken)>(L"wtsapi32.dll", &wtsapi, "WTSQueryUserToken");
+  if (call == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
+  }
+  return call(session, token);
+}
+
 int CrtAccess(const char* path, int mode) { return ::_access(path, mode); }
 
 errno_t CrtFopen(FILE** file, const char* path, const char* mode) {
@@ -126,6 +161,27 @@ const OsCalls realOs = {
     CrtPrintText,
     CrtScanToken,
     CrtFclose,
+
+    EnumerateSessions,
+    FreeSessionMemory,
+    ::WTSGetActiveConsoleSessionId,
+    QuerySessionInformation,
+    QueryUserToken,
+    ::GetTokenInformation,
+    ::ConvertSidToStringSidW,
+    ::LocalFree,
+    ::GetCurrentProcessId,
+    ::ProcessIdToSessionId,
+    ::CreateToolhelp32Snapshot,
+    ::Process32FirstW,
+    ::Process32NextW,
+    ::OpenProcess,
+    ::QueryFullProcessImageNameW,
+    ::GetProcessTimes,
+    ::GetSystemWindowsDirectoryW,
+    ::GetStdHandle,
+    ::GetConsoleMode,
+    ::GetConsoleProcessList,
 };
 
 OsCalls os = realOs;

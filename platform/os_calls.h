@@ -16,6 +16,8 @@
 #include <oleauto.h>
 #include <wtsapi32.h>
 #include <powrprof.h>
+#include <sddl.h>
+#include <tlhelp32.h>
 #include <cstdio>
 
 // The C runtime's file calls, reduced to the exact shapes the controller
@@ -115,6 +117,32 @@ struct OsCalls {
   PrintTextFn printText;
   ScanTokenFn scanToken;
   FcloseFn fclose;
+
+  // Sessions and processes, for the diagnostic: every signed-in user's
+  // session, whether a controller runs in it and whether that user turned
+  // Lumarest off (wtsapi32 resolved from System32 at first use); and who
+  // started the diagnostic, to know whether a person is looking at its
+  // console.
+  decltype(&::WTSEnumerateSessionsW) WTSEnumerateSessionsW;
+  decltype(&::WTSFreeMemory) WTSFreeMemory;
+  decltype(&::WTSGetActiveConsoleSessionId) WTSGetActiveConsoleSessionId;
+  decltype(&::WTSQuerySessionInformationW) WTSQuerySessionInformationW;
+  decltype(&::WTSQueryUserToken) WTSQueryUserToken;
+  decltype(&::GetTokenInformation) GetTokenInformation;
+  decltype(&::ConvertSidToStringSidW) ConvertSidToStringSidW;
+  decltype(&::LocalFree) LocalFree;
+  decltype(&::GetCurrentProcessId) GetCurrentProcessId;
+  decltype(&::ProcessIdToSessionId) ProcessIdToSessionId;
+  decltype(&::CreateToolhelp32Snapshot) CreateToolhelp32Snapshot;
+  decltype(&::Process32FirstW) Process32FirstW;
+  decltype(&::Process32NextW) Process32NextW;
+  decltype(&::OpenProcess) OpenProcess;
+  decltype(&::QueryFullProcessImageNameW) QueryFullProcessImageNameW;
+  decltype(&::GetProcessTimes) GetProcessTimes;
+  decltype(&::GetSystemWindowsDirectoryW) GetSystemWindowsDirectoryW;
+  decltype(&::GetStdHandle) GetStdHandle;
+  decltype(&::GetConsoleMode) GetConsoleMode;
+  decltype(&::GetConsoleProcessList) GetConsoleProcessList;
 };
 
 extern OsCalls os;

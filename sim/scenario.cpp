@@ -284,16 +284,31 @@ Statement Read(const std::vector<Word>& w) {
     FileContent(w, 2, &s, usage);
     return s;
   }
+  if (verb == "signed-in") {
+    const char* usage = "signed-in N \"USER\" [controller] [turned-off]";
+    if (w.size() < 3) Fail(std::string("usage: ") + usage);
+    s.kind = Kind::kSignedIn;
+    s.numbers.push_back(Number32(w[1].text, "session"));
+    if (s.numbers[0] == 0) Fail("session 0 is where services run: no user signs in there");
+    s.text = w[2].text;
+    if (s.text.empty()) Fail("a signed-in session has a user");
+    for (std::size_t i = 3; i < w.size(); ++i) {
+      if (!w[i].quoted && w[i].text == "controller") s.controller = true;
+      else if (!w[i].quoted && w[i].text == "turned-off") s.turnedOff = true;
+      else Fail("unknown signed-in option '" + w[i].text + "' (" + usage + ")");
+    }
+    return s;
+  }
   if (verb == "start") return simple(Kind::kStart, "start");
   if (verb == "unplug") return simple(Kind::kUnplug, "unplug");
   if (verb == "plug") return simple(Kind::kPlug, "plug");
   if (verb == "display-change") return simple(Kind::kDisplayChange, "display-change");
   if (verb == "detach") return simple(Kind::kDetach, "detach");
   if (verb == "check") {
-    Count(w, 1, 2, "check [json]");
-    if (w.size() == 2 && w[1].text != "json") Fail("usage: check [json]");
+    Count(w, 1, 2, "check [json|health]");
+    if (w.size() == 2 && w[1].text != "json" && w[1].text != "health") Fail("usage: check [json|health]");
     s.kind = Kind::kCheck;
-    if (w.size() == 2) s.text = "json";
+    if (w.size() == 2) s.text = w[1].text;
     return s;
   }
   if (verb == "exit") return simple(Kind::kExit, "exit");
@@ -317,7 +332,7 @@ Statement Read(const std::vector<Word>& w) {
   }
   if (verb == "expect") {
     if (w.size() < 2)
-      Fail("usage: expect rate|switches|file|waited|rates|qualifies|capable|installed|failing|due ...");
+      Fail("usage: expect rate|switches|file|waited|rates|qualifies|capable|installed|failing|due|health ...");
     const std::string& what = w[1].text;
     if (what == "rate" || what == "switches" || what == "waited") {
       Count(w, 3, 3, ("expect " + what + " N").c_str());
@@ -347,6 +362,18 @@ Statement Read(const std::vector<Word>& w) {
                : what == "installed" ? Kind::kExpectInstalled
                                      : Kind::kExpectDue;
       s.numbers.push_back(w[2].text == "yes" ? 1 : 0);
+      return s;
+    }
+    if (what == "health") {
+      const char* usage = "expect health healthy|not_installed|installation_broken|controller_missing";
+      Count(w, 3, 3, usage);
+      const Health values[] = {Health::kHealthy, Health::kNotInstalled, Health::kInstallationBroken,
+                               Health::kControllerMissing};
+      bool known = false;
+      for (Health h : values) known = known || w[2].text == HealthName(h);
+      if (!known) Fail(std::string("usage: ") + usage);
+      s.kind = Kind::kExpectHealth;
+      s.text = w[2].text;
       return s;
     }
     if (what == "failing") {

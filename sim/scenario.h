@@ -7,7 +7,8 @@
 // the controller's start-up; after it come events and checks. `check` runs
 // lumarest-check's examination against the machine as it stands (nothing
 // reaches the controller); `expect qualifies`, `expect capable`, `expect
-// installed`, `expect failing` and `expect due` look at the last one. `detach`
+// installed`, `expect failing`, `expect due` and `expect health` look at
+// the last one. `signed-in` describes a session with a signed-in user. `detach`
 // takes away the display attached last: one attached by `attach`, else an
 // adapter entry described before `start` other than adapter 0.
 #pragma once
@@ -21,6 +22,7 @@ enum class Kind {
   // The machine, before `start`.
   kVideoController, kWmiFail, kAdapter, kPanel, kDriver, kDriverClassMissing, kScheme,
   kSchemeMissing, kPower, kFolder, kAutostart,
+  kSignedIn,
   // The state files, before or after `start`.
   kFile, kFileLocked, kFileAttribute,
   kStart,
@@ -30,6 +32,7 @@ enum class Kind {
   kExpectRate, kExpectSwitches, kExpectFile, kExpectWaited, kExpectRates,
   // Checks of the last `check`; they stay last (a check of a check needs one).
   kExpectQualifies, kExpectCapable, kExpectInstalled, kExpectFailing, kExpectDue,
+  kExpectHealth,
 };
 
 enum class FileState { kText, kAbsent, kEmpty };
@@ -54,6 +57,9 @@ struct Statement {
   std::optional<std::vector<unsigned char>> policyBinary;
   bool noProvider = false;
   bool unreadable = false;
+  // signed-in
+  bool controller = false;
+  bool turnedOff = false;
 };
 
 bool IsEvent(Kind kind);

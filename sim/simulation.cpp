@@ -176,6 +176,10 @@ void Simulation::Describe(const Statement& s) {
       fake_.SetString(L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Lumarest",
                       L"\"C:\\Program Files (x86)\\Kelvane\\Lumarest\\lumarest.exe\"");
       break;
+    case Kind::kSignedIn:
+      fake_.SignIn(static_cast<DWORD>(s.numbers[0]), Wide(s.text), s.controller, s.turnedOff);
+      signedIn1_ = signedIn1_ || s.numbers[0] == 1;
+      break;
     case Kind::kFolder:
       if (s.text == "read-only") {
         fake_.folderReadOnly = true;
@@ -291,8 +295,9 @@ void Simulation::RunCheck(const Statement& s) {
   lastCheck_ = ExamineMachine();
   EndOfEvent();
   // What a person reads, or with `check json` what a fleet tool reads.
-  std::istringstream report(s.text == "json" ? FormatJson(*lastCheck_, Language::kEnglish)
-                                             : Utf8(FormatReport(*lastCheck_, Language::kEnglish)));
+  std::istringstream report(s.text == "json"     ? FormatJson(*lastCheck_, Language::kEnglish)
+                            : s.text == "health" ? FormatHealthLine(*lastCheck_)
+                                                 : Utf8(FormatReport(*lastCheck_, Language::kEnglish)));
   for (std::string line; std::getline(report, line);) out_ << "            " << line << "\n";
 }
 
@@ -353,6 +358,11 @@ void Simulation::Check(const Statement& s) {
       if (found != expected) Fail(s, "failing " + list(expected), "failing " + list(found));
       break;
     }
+    case Kind::kExpectHealth: {
+      const std::string found = HealthName(lastCheck_->HealthValue());
+      if (found != s.text) Fail(s, "health " + s.text, "health " + found);
+      break;
+    }
     case Kind::kExpectFile: {
       const std::string found = FileText(s.text);
       const std::string expected = s.fileState == FileState::kAbsent  ? "absent"
@@ -366,8 +376,14 @@ void Simulation::Check(const Statement& s) {
 }
 
 int Simulation::Run() {
+  // The check runs as a fleet tool runs it: as the system account, in
+  // session 0, so it reads every session. The simulated controller is session
+  // 1's controller unless a `signed-in 1` line says otherwise.
+  fake_.asSystem = true;
+  fake_.FindProcess(fake_.selfId)->session = 0;
   std::size_t start = 0;
   while (start < statements_.size() && statements_[start].kind != Kind::kStart) Describe(statements_[start++]);
+  if (!signedIn1_) fake_.SignIn(1, L"LAPTOP\\owner", true, false);
   for (std::size_t i = 0; i < start; ++i)
     if (IsFileStatement(statements_[i].kind)) ApplyFile(statements_[i]);
   next_ = start + 1;

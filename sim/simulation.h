@@ -57,6 +57,7 @@ class Simulation {
   std::size_t next_ = 0;
   HWND window_ = nullptr;
   bool adaptersDescribed_ = false;
+  bool signedIn1_ = false;  // a `signed-in 1` line describes session 1
   int driverCount_ = 0;
   std::vector<std::size_t> attached_;  // adapter indices added by `attach`
   std::string inFlightName_;

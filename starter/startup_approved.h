@@ -1,24 +1,14 @@
-// Task Manager's (and Settings') Startup apps switch for the Run value.
-//
-// Explorer runs the machine's Run values at each sign-in, except those the
-// user has turned off: it keeps that choice beside the Run value, as a
-// binary record of the same name under Explorer\StartupApproved. The
-// starter asks the same question before starting a controller for a user,
-// so that installing does not start what that user's own sign-in would not.
+// The starter's question before starting a controller for a user: has that
+// user turned Lumarest off in Startup apps? The rule itself is shared with
+// lumarest-check (platform/startup_approved.h); here it reads the registry
+// through the starter's own seam.
 #pragma once
 
 #include <windows.h>
 
-// The name of the package's Run value, and of its Startup apps record.
-inline constexpr wchar_t kRunValueName[] = L"Lumarest";
-
-// Whether a record's bytes say "turned off": a binary value whose first byte
-// is odd (03 as Task Manager writes it; 02 and 06 are seen for "on"). A
-// value of another type, or an empty one, is no record.
-bool RecordSaysTurnedOff(DWORD type, const BYTE* data, DWORD size);
+#include "platform/startup_approved.h"
 
 // Whether the user with this SID (text form) has turned Lumarest off, in
-// their own hive (HKEY_USERS\<SID>) or for the machine (HKEY_LOCAL_MACHINE).
-// No record, or none that can be read, means on, as at a sign-in. A null
-// SID looks at the machine's records only.
+// their own hive or for the machine. A null SID looks at the machine's
+// records only.
 bool StartupTurnedOff(const wchar_t* userSid);

@@ -3,11 +3,14 @@
 # cross compilers (posix thread model), clang, lld and llvm (the second
 # compiler and llvm-rc), Wine, Xvfb, GoogleTest's sources, CMake,
 # wixl/msitools for the installer, osslsigncode and openssl for signing a
-# release; Wine's 32-bit half too, where this machine can run 32-bit
+# release, Node.js; Wine's 32-bit half too, where this machine can run 32-bit
 # programs and Debian can install it. Does nothing when everything is there
 # already. Changes the machine: installs packages with apt-get, through sudo
 # when not run as root, and adds dpkg's i386 architecture while it tries
-# wine32 (taken away again when wine32 cannot be installed).
+# wine32 (taken away again when wine32 cannot be installed). From the npm
+# registry, into build/powershell-parser only (nothing global): the
+# PowerShell parser of the fleet scripts' test (web-tree-sitter and
+# tree-sitter's PowerShell grammar, as WebAssembly, at fixed versions).
 #
 # What a fresh machine meets, and what this script does about it:
 # - apt-get update exits 100 when one index failed to download (a mirror in
@@ -23,7 +26,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages="cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64
-xvfb xauth googletest wixl msitools clang-14 lld-14 llvm-14 osslsigncode openssl"
+xvfb xauth googletest wixl msitools clang-14 lld-14 llvm-14 osslsigncode openssl nodejs"
 
 installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
@@ -73,6 +76,23 @@ if [ -n "$missing" ]; then
   fi
   apt install -y -qq --no-install-recommends $missing >/dev/null
   echo "install-deps: installed"
+fi
+
+# The PowerShell parser for the fleet scripts' test (installer/tests/
+# parse-fleet-scripts.mjs). Debian's nodejs comes without npm; a Node.js
+# that brings its own npm needs no Debian npm (which would clash with it).
+parser="$root/build/powershell-parser"
+if [ ! -f "$parser/node_modules/tree-sitter-powershell/tree-sitter-powershell.wasm" ] ||
+   [ ! -f "$parser/node_modules/web-tree-sitter/tree-sitter.cjs" ]; then
+  if ! command -v npm >/dev/null 2>&1; then
+    update || true
+    apt install -y -qq --no-install-recommends npm >/dev/null || echo "install-deps: apt cannot install npm" >&2
+  fi
+  echo "install-deps: installing the PowerShell parser into build/powershell-parser (npm)"
+  mkdir -p "$parser"
+  npm install --prefix "$parser" --ignore-scripts --no-audit --no-fund --no-save \
+    web-tree-sitter@0.25.10 tree-sitter-powershell@0.26.4 >/dev/null ||
+    echo "install-deps: npm could not install the PowerShell parser; the fleet_scripts test fails until it can" >&2
 fi
 
 # Wine's 32-bit half, for the 32-bit tests only. Where the machine runs no

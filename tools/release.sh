@@ -138,7 +138,12 @@ cmake -DWIXL="$(command -v wixl)" -DMSIBUILD="$(command -v msibuild)" \
 [ "$sign" = yes ] && sign "$stage/$msi" "Lumarest $version"
 rm -f "$passfile"
 
-(cd "$stage" && sha256sum "$msi" lumarest.exe lumarest-check.exe lumarest-starter.dll > SHA256SUMS)
+# The fleet scripts the administrator's page describes, as they are in the
+# tree (PowerShell reads them as UTF-8 text; they are not signed here).
+mkdir "$stage/fleet"
+cp installer/fleet/*.ps1 "$stage/fleet/"
+
+(cd "$stage" && sha256sum "$msi" lumarest.exe lumarest-check.exe lumarest-starter.dll fleet/*.ps1 > SHA256SUMS)
 
 # Into place: the old dist/ goes only when the new one is complete.
 rm -rf "$out.partial"

@@ -32,10 +32,12 @@ a_dist() {
   d=$work/$1
   check "$1: exit code 0" test "$rc" -eq 0
   [ "$rc" -eq 0 ] || tail -n 20 "$work/$1.out"
-  check "$1: dist holds the package, both exes, the DLL and SHA256SUMS, nothing else" \
-    test "$(ls "$d" 2>/dev/null | LC_ALL=C sort | paste -sd' ')" = "SHA256SUMS $msi lumarest-check.exe lumarest-starter.dll lumarest.exe"
-  check "$1: sha256sum -c SHA256SUMS passes, for all four files" \
-    sh -c "cd '$d' && sha256sum -c --strict --quiet SHA256SUMS && test \$(wc -l < SHA256SUMS) -eq 4"
+  check "$1: dist holds the package, both exes, the DLL, the fleet scripts and SHA256SUMS, nothing else" \
+    test "$(ls "$d" 2>/dev/null | LC_ALL=C sort | paste -sd' ')" = "SHA256SUMS fleet $msi lumarest-check.exe lumarest-starter.dll lumarest.exe"
+  check "$1: dist/fleet holds the scripts of installer/fleet, byte for byte, and nothing else" \
+    diff -r "$top/installer/fleet" "$d/fleet"
+  check "$1: sha256sum -c SHA256SUMS passes, for the four files and every fleet script" \
+    sh -c "cd '$d' && sha256sum -c --strict --quiet SHA256SUMS && test \$(wc -l < SHA256SUMS) -eq \$((4 + \$(ls fleet | wc -l)))"
   mkdir -p "$work/x-$1"
   (cd "$work/x-$1" && msiextract "$d/$msi" > /dev/null)
   for exe in lumarest.exe lumarest-check.exe; do

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "tests/e2e/launch.h"
@@ -123,6 +125,85 @@ TEST(CheckTool, UnderWineTheRangeAndTheAdapterFailAndNothingChanges) {
   EXPECT_EQ(0, CompareFileTime(&acdcBefore.written, &acdcAfter.written)) << "lasttimeACDC.txt was written";
   EXPECT_EQ(0, CompareFileTime(&refreshBefore.written, &refreshAfter.written)) << "lasttimeDCRefresh.txt was written";
 
+  DeleteFileW(acdc.c_str());
+  DeleteFileW(refresh.c_str());
+  RemoveDirectoryW(kFolder);
+  if (madeKelvane) RemoveDirectoryW(L"C:\\Program Files (x86)\\Kelvane");
+}
+
+// Started by a program, as Task Scheduler or a service starts it, with a
+// console of its own that nobody looks at: the report must not wait for a
+// key (the parent is not Explorer).
+TEST(CheckTool, InAConsoleOfItsOwnStartedByAProgramItDoesNotWait) {
+  const std::wstring path = BuiltProgramPath(L"lumarest-check.exe");
+  std::wstring commandLine = L"\"" + path + L"\" --lang en";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                             nullptr, &startup, &process));
+  const DWORD waited = WaitForSingleObject(process.hProcess, 60000);
+  if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(WAIT_OBJECT_0, waited) << "still waiting after 60 s: it waits for a key nobody will press";
+  EXPECT_EQ(1u, code);
+}
+
+// The fleet's view under Wine, which has one session (the console, 1) and
+// answers WTSQueryUserToken for it: a controller started from the install
+// folder is that session's controller and the installation is healthy; a
+// copy started from elsewhere is not, and the same installation then lacks
+// its controller.
+TEST(CheckTool, UnderWineTheOneSessionsControllerMakesItHealthy) {
+  SKIP_UNLESS_UNDER_WINE("installs files and the sign-in entry, and starts the controller");
+  const bool madeKelvane = CreateDirectoryW(L"C:\\Program Files (x86)\\Kelvane", nullptr) != 0;
+  ASSERT_TRUE(CreateDirectoryW(kFolder, nullptr)) << "the test needs a prefix without Lumarest installed";
+  const std::wstring acdc = std::wstring(kFolder) + L"\\lasttimeACDC.txt";
+  const std::wstring refresh = std::wstring(kFolder) + L"\\lasttimeDCRefresh.txt";
+  const std::wstring installed = std::wstring(kFolder) + L"\\lumarest.exe";
+  ASSERT_TRUE(WriteWhole(acdc, "2") && WriteWhole(refresh, "2"));
+  ASSERT_TRUE(CopyFileW(ControllerPath().c_str(), installed.c_str(), TRUE));
+  HKEY run = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                                           nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &run, nullptr));
+  const std::wstring command = L"\"" + installed + L"\"";
+  RegSetValueExW(run, L"Lumarest", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+
+  ToolRun health, json, elsewhere;
+  {
+    Controller controller;
+    ASSERT_TRUE(controller.Start(-1, installed));
+    ASSERT_TRUE(controller.WaitUntilRunning());
+    health = RunCheck(L"--health");
+    json = RunCheck(L"--json");
+  }
+  {
+    Controller copy;  // the built exe, beside the tests
+    ASSERT_TRUE(copy.Start());
+    ASSERT_TRUE(copy.WaitUntilRunning());
+    elsewhere = RunCheck(L"--health");
+  }
+  std::printf("--health with the installed controller (exit code %lu):\n%s--json:\n%s"
+              "--health with a copy from elsewhere (exit code %lu):\n%s",
+              health.exitCode, health.out.c_str(), json.out.c_str(), elsewhere.exitCode, elsewhere.out.c_str());
+
+  EXPECT_EQ(0u, health.exitCode) << health.out;
+  EXPECT_EQ(0u, health.out.find("healthy: 1 signed-in user, 1 controller; not capable: ")) << health.out;
+  EXPECT_EQ(1, std::count(health.out.begin(), health.out.end(), '\n')) << health.out;
+  for (const char* expected : {"\"installed\": true", "\"controller_running\": true", "\"health\": \"healthy\"",
+                               "\"sessions\": [\n    {\"id\": 1, \"user\": \"",
+                               "\"controller_running\": true, \"turned_off\": false, \"readable\": true}\n  ],"})
+    EXPECT_NE(std::string::npos, json.out.find(expected)) << expected << " not in\n" << json.out;
+  EXPECT_EQ(1u, elsewhere.exitCode) << elsewhere.out;
+  EXPECT_EQ(0u, elsewhere.out.find("controller_missing: session 1 \"")) << elsewhere.out;
+
+  RegDeleteValueW(run, L"Lumarest");
+  RegCloseKey(run);
+  DeleteFileW(installed.c_str());
   DeleteFileW(acdc.c_str());
   DeleteFileW(refresh.c_str());
   RemoveDirectoryW(kFolder);

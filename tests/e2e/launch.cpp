@@ -45,14 +45,14 @@ HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title
   return nullptr;
 }
 
-bool Controller::Start(int showCommand) {
+bool Controller::Start(int showCommand, const std::wstring& exe) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   if (showCommand >= 0) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showCommand);
   }
-  std::wstring path = ControllerPath();
+  const std::wstring path = exe.empty() ? ControllerPath() : exe;
   std::wstring commandLine = L"\"" + path + L"\"";
   return CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process) != 0;

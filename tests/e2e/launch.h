@@ -14,9 +14,10 @@ struct Controller {
   PROCESS_INFORMATION process = {};
   HWND window = nullptr;
 
-  // Starts the controller; with `showCommand` >= 0 the start-up information
-  // carries that show command, as a shortcut or the shell would.
-  bool Start(int showCommand = -1);
+  // Starts the controller (the built one, or the exe at `path`); with
+  // `showCommand` >= 0 the start-up information carries that show command,
+  // as a shortcut or the shell would.
+  bool Start(int showCommand = -1, const std::wstring& path = L"");
   // Waits until the controller's window exists, then until its message loop
   // answers (the start-up reconciliation has ended).
   bool WaitUntilRunning(DWORD timeoutMs = 30000);

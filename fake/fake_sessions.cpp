@@ -1,0 +1,402 @@
+// The fake laptop's sessions, processes and consoles: the sessions Windows
+// lists and their users, the users' tokens (given only to the system
+// account), the process snapshot, the questions asked of a process, and
+// the console the diagnostic writes to. Every buffer, handle and SID text
+// handed out stays in the ledger until it is given back.
+#include "fake/fake_laptop.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+FakeLaptop& F() { return FakeLaptop::Active(); }
+
+const wchar_t kController[] = L"C:\\Program Files (x86)\\Kelvane\\Lumarest\\lumarest.exe";
+const HANDLE kStdOut = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x5710));
+
+INT_PTR nextHandle = 0x91000;
+HANDLE NewHandle() { return reinterpret_cast<HANDLE>(nextHandle += 4); }
+
+struct Walk {
+  std::vector<FakeLaptop::Process> processes;
+  std::size_t next = 0;
+};
+std::map<HANDLE, Walk> snapshots;
+std::map<HANDLE, DWORD> processHandles;  // handle -> process id
+
+FakeLaptop::Session* FindSession(DWORD id) {
+  for (FakeLaptop::Session& s : F().sessions)
+    if (s.id == id) return &s;
+  return nullptr;
+}
+
+// Memory the caller gives back with WTSFreeMemory.
+void* WtsAlloc(std::size_t bytes) {
+  void* memory = std::calloc(1, bytes);
+  if (memory == nullptr) std::abort();
+  F().wtsBuffers.insert(memory);
+  return memory;
+}
+
+BOOL WINAPI FakeWTSEnumerateSessionsW(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOW* info, DWORD* count) {
+  FakeLaptop& fake = F();
+  fake.Log("WTSEnumerateSessionsW");
+  if (fake.Failable("WTSEnumerateSessionsW") || fake.sessionListFails) {
+    fake.lastError = RPC_S_SERVER_UNAVAILABLE;
+    return FALSE;
+  }
+  std::vector<const FakeLaptop::Session*> listed;
+  for (const FakeLaptop::Session& s : fake.sessions)
+    if (s.listed) listed.push_back(&s);
+  auto* list = static_cast<WTS_SESSION_INFOW*>(WtsAlloc((listed.size() + 1) * sizeof(WTS_SESSION_INFOW)));
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    list[i].SessionId = listed[i]->id;
+    list[i].State = listed[i]->user.empty() ? WTSListen : WTSActive;
+  }
+  *info = list;
+  *count = static_cast<DWORD>(listed.size());
+  return TRUE;
+}
+
+void WINAPI FakeWTSFreeMemory(void* memory) {
+  FakeLaptop& fake = F();
+  fake.Log("WTSFreeMemory");
+  if (fake.wtsBuffers.erase(memory) == 0) std::abort();  // not a buffer the fake gave
+  std::free(memory);
+}
+
+DWORD WINAPI FakeWTSGetActiveConsoleSessionId() {
+  FakeLaptop& fake = F();
+  fake.Log("WTSGetActiveConsoleSessionId");
+  return fake.consoleSession;
+}
+
+BOOL WINAPI FakeWTSQuerySessionInformationW(HANDLE, DWORD id, WTS_INFO_CLASS what, LPWSTR* buffer, DWORD* bytes) {
+  FakeLaptop& fake = F();
+  fake.Log("WTSQuerySessionInformationW", std::to_string(id) + " class=" + std::to_string(what));
+  *buffer = nullptr;
+  if (fake.Failable("WTSQuerySessionInformationW")) {
+    fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return FALSE;
+  }
+  const FakeLaptop::Session* s = FindSession(id);
+  if (s == nullptr || s->nameRefused || (what != WTSUserName && what != WTSDomainName)) {
+    fake.lastError = s == nullptr ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  const std::wstring& text = what == WTSUserName ? s->user : s->domain;
+  auto* copy = static_cast<wchar_t*>(WtsAlloc((text.size() + 1) * sizeof(wchar_t)));
+  std::memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  *buffer = copy;
+  *bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+  return TRUE;
+}
+
+BOOL WINAPI FakeWTSQueryUserToken(ULONG id, PHANDLE token) {
+  FakeLaptop& fake = F();
+  fake.Log("WTSQueryUserToken", std::to_string(id));
+  *token = nullptr;
+  if (fake.Failable("WTSQueryUserToken")) {
+    fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return FALSE;
+  }
+  if (!fake.asSystem) {
+    fake.lastError = ERROR_PRIVILEGE_NOT_HELD;
+    return FALSE;
+  }
+  const FakeLaptop::Session* s = FindSession(id);
+  if (s == nullptr || s->user.empty()) {
+    fake.lastError = ERROR_NO_TOKEN;
+    return FALSE;
+  }
+  *token = NewHandle();
+  fake.openTokens.insert(*token);  // CloseHandle gives it back (FakeCloseFileOrToken)
+  fake.tokenUsers[*token] = s->sid;
+  return TRUE;
+}
+
+BOOL WINAPI FakeGetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS what, void* buffer, DWORD size,
+                                    DWORD* needed) {
+  FakeLaptop& fake = F();
+  fake.Log("GetTokenInformation", std::to_string(what));
+  if (!fake.openTokens.count(token)) std::abort();  // a token the fake never gave, or one closed
+  if (fake.Failable("GetTokenInformation")) {
+    fake.lastError = ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  if (what != TokenUser) {
+    fake.lastError = ERROR_INVALID_PARAMETER;
+    return FALSE;
+  }
+  auto user = fake.tokenUsers.find(token);
+  const std::wstring sidText = user != fake.tokenUsers.end() ? user->second : fake.selfSid;
+  PSID sid = nullptr;
+  if (!::ConvertStringSidToSidW(sidText.c_str(), &sid)) std::abort();  // a test gave a malformed SID
+  const DWORD sidBytes = ::GetLengthSid(sid);
+  *needed = static_cast<DWORD>(sizeof(TOKEN_USER)) + sidBytes;
+  if (size < *needed) {
+    ::LocalFree(sid);
+    fake.lastError = ERROR_INSUFFICIENT_BUFFER;
+    return FALSE;
+  }
+  auto* tokenUser = static_cast<TOKEN_USER*>(buffer);
+  BYTE* place = static_cast<BYTE*>(buffer) + sizeof(TOKEN_USER);
+  ::CopySid(sidBytes, place, sid);
+  ::LocalFree(sid);
+  tokenUser->User.Sid = place;
+  tokenUser->User.Attributes = 0;
+  return TRUE;
+}
+
+BOOL WINAPI FakeConvertSidToStringSidW(PSID sid, LPWSTR* text) {
+  FakeLaptop& fake = F();
+  fake.Log("ConvertSidToStringSidW");
+  if (fake.Failable("ConvertSidToStringSidW")) {
+    fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return FALSE;
+  }
+  if (!realOs.ConvertSidToStringSidW(sid, text)) std::abort();
+  fake.localTexts.insert(*text);
+  return TRUE;
+}
+
+HLOCAL WINAPI FakeLocalFree(HLOCAL memory) {
+  FakeLaptop& fake = F();
+  fake.Log("LocalFree");
+  if (fake.localTexts.erase(memory) == 0) std::abort();  // not a text the fake gave
+  return ::LocalFree(memory);
+}
+
+DWORD WINAPI FakeGetCurrentProcessId() {
+  FakeLaptop& fake = F();
+  fake.Log("GetCurrentProcessId");
+  return fake.selfId;
+}
+
+BOOL WINAPI FakeProcessIdToSessionId(DWORD id, DWORD* session) {
+  FakeLaptop& fake = F();
+  fake.Log("ProcessIdToSessionId", std::to_string(id));
+  if (fake.Failable("ProcessIdToSessionId")) {
+    fake.lastError = ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  const FakeLaptop::Process* p = fake.FindProcess(id);
+  if (p == nullptr || p->refused) {
+    fake.lastError = p == nullptr ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  *session = p->session;
+  return TRUE;
+}
+
+HANDLE WINAPI FakeCreateToolhelp32Snapshot(DWORD flags, DWORD) {
+  FakeLaptop& fake = F();
+  fake.Log("CreateToolhelp32Snapshot", "flags=0x" + Hex(flags));
+  if (fake.Failable("CreateToolhelp32Snapshot")) {
+    fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return INVALID_HANDLE_VALUE;
+  }
+  HANDLE snapshot = NewHandle();
+  snapshots[snapshot] = {fake.processes, 0};
+  fake.openProcessHandles.insert(snapshot);
+  return snapshot;
+}
+
+BOOL NextEntry(HANDLE snapshot, PROCESSENTRY32W* entry, bool first) {
+  FakeLaptop& fake = F();
+  auto walk = snapshots.find(snapshot);
+  if (walk == snapshots.end()) std::abort();
+  if (entry->dwSize != sizeof(PROCESSENTRY32W)) {
+    fake.lastError = ERROR_BAD_LENGTH;
+    return FALSE;
+  }
+  if (first) walk->second.next = 0;
+  if (walk->second.next >= walk->second.processes.size()) {
+    fake.lastError = ERROR_NO_MORE_FILES;
+    return FALSE;
+  }
+  const FakeLaptop::Process& p = walk->second.processes[walk->second.next++];
+  entry->th32ProcessID = p.id;
+  entry->th32ParentProcessID = p.parentId;
+  const std::wstring name = p.path.substr(p.path.find_last_of(L'\\') + 1);
+  std::wmemset(entry->szExeFile, 0, MAX_PATH);
+  std::wmemcpy(entry->szExeFile, name.c_str(), name.size() < MAX_PATH ? name.size() : MAX_PATH - 1);
+  return TRUE;
+}
+
+BOOL WINAPI FakeProcess32FirstW(HANDLE snapshot, PROCESSENTRY32W* entry) {
+  F().Log("Process32FirstW");
+  return NextEntry(snapshot, entry, true);
+}
+
+BOOL WINAPI FakeProcess32NextW(HANDLE snapshot, PROCESSENTRY32W* entry) {
+  F().Log("Process32NextW");
+  return NextEntry(snapshot, entry, false);
+}
+
+HANDLE WINAPI FakeOpenProcess(DWORD access, BOOL, DWORD id) {
+  FakeLaptop& fake = F();
+  fake.Log("OpenProcess", std::to_string(id) + " access=0x" + Hex(access));
+  if (fake.Failable("OpenProcess")) {
+    fake.lastError = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  const FakeLaptop::Process* p = fake.FindProcess(id);
+  if (p == nullptr || p->refused) {
+    fake.lastError = p == nullptr ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  HANDLE process = NewHandle();
+  processHandles[process] = id;
+  fake.openProcessHandles.insert(process);
+  return process;
+}
+
+const FakeLaptop::Process* ProcessOf(HANDLE process) {
+  auto it = processHandles.find(process);
+  if (it == processHandles.end()) std::abort();  // not a handle OpenProcess gave, or closed
+  return F().FindProcess(it->second);
+}
+
+BOOL WINAPI FakeQueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR name, PDWORD size) {
+  FakeLaptop& fake = F();
+  fake.Log("QueryFullProcessImageNameW", "flags=" + std::to_string(flags));
+  const FakeLaptop::Process* p = ProcessOf(process);
+  if (fake.Failable("QueryFullProcessImageNameW") || p == nullptr) {
+    fake.lastError = ERROR_GEN_FAILURE;
+    return FALSE;
+  }
+  if (*size <= p->path.size()) {
+    fake.lastError = ERROR_INSUFFICIENT_BUFFER;
+    return FALSE;
+  }
+  std::wmemcpy(name, p->path.c_str(), p->path.size() + 1);
+  *size = static_cast<DWORD>(p->path.size());
+  return TRUE;
+}
+
+BOOL WINAPI FakeGetProcessTimes(HANDLE process, FILETIME* created, FILETIME* exited, FILETIME* kernel,
+                                FILETIME* user) {
+  FakeLaptop& fake = F();
+  fake.Log("GetProcessTimes");
+  const FakeLaptop::Process* p = ProcessOf(process);
+  if (fake.Failable("GetProcessTimes") || p == nullptr) {
+    fake.lastError = ERROR_GEN_FAILURE;
+    return FALSE;
+  }
+  created->dwLowDateTime = static_cast<DWORD>(p->started);
+  created->dwHighDateTime = static_cast<DWORD>(p->started >> 32);
+  *exited = *kernel = *user = {};
+  return TRUE;
+}
+
+UINT WINAPI FakeGetSystemWindowsDirectoryW(LPWSTR buffer, UINT size) {
+  FakeLaptop& fake = F();
+  fake.Log("GetSystemWindowsDirectoryW");
+  const std::wstring& folder = fake.windowsFolder;
+  if (size <= folder.size()) return static_cast<UINT>(folder.size() + 1);
+  std::wmemcpy(buffer, folder.c_str(), folder.size() + 1);
+  return static_cast<UINT>(folder.size());
+}
+
+HANDLE WINAPI FakeGetStdHandle(DWORD which) {
+  F().Log("GetStdHandle", std::to_string(static_cast<long>(which)));
+  return which == STD_OUTPUT_HANDLE ? kStdOut : nullptr;
+}
+
+BOOL WINAPI FakeGetConsoleMode(HANDLE handle, DWORD* mode) {
+  FakeLaptop& fake = F();
+  fake.Log("GetConsoleMode");
+  if (handle != kStdOut || !fake.stdoutIsConsole) {
+    fake.lastError = ERROR_INVALID_HANDLE;
+    return FALSE;
+  }
+  *mode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
+  return TRUE;
+}
+
+DWORD WINAPI FakeGetConsoleProcessList(DWORD* list, DWORD size) {
+  FakeLaptop& fake = F();
+  fake.Log("GetConsoleProcessList");
+  for (DWORD i = 0; i < size && i < fake.consoleProcessCount; ++i) list[i] = i == 0 ? fake.selfId : 4000 + i;
+  return fake.consoleProcessCount;
+}
+
+}  // namespace
+
+bool FakeCloseProcessHandle(HANDLE handle) {
+  FakeLaptop& fake = F();
+  if (fake.openProcessHandles.erase(handle) == 0) return false;
+  snapshots.erase(handle);
+  processHandles.erase(handle);
+  return true;
+}
+
+FakeLaptop::Process* FakeLaptop::FindProcess(DWORD id) {
+  for (Process& p : processes)
+    if (p.id == id) return &p;
+  return nullptr;
+}
+
+DWORD FakeLaptop::AddProcess(const std::wstring& path, DWORD session, DWORD parentId) {
+  DWORD id = 5000;
+  std::uint64_t started = 1;
+  for (const Process& p : processes) {
+    if (p.id >= id) id = p.id + 4;
+    if (p.started >= started) started = p.started + 1;
+  }
+  processes.push_back({id, parentId, path, session, started, false});
+  return id;
+}
+
+void FakeLaptop::SignIn(DWORD id, const std::wstring& domainAndName, bool controller, bool turnedOff) {
+  const std::size_t slash = domainAndName.find(L'\\');
+  Session s;
+  s.id = id;
+  s.domain = slash == std::wstring::npos ? L"" : domainAndName.substr(0, slash);
+  s.user = slash == std::wstring::npos ? domainAndName : domainAndName.substr(slash + 1);
+  s.sid = L"S-1-5-21-1000-1000-1000-" + std::to_wstring(1000 + id);
+  bool replaced = false;
+  for (Session& existing : sessions)
+    if (existing.id == id) {
+      existing = s;
+      replaced = true;
+    }
+  if (!replaced) sessions.push_back(s);
+  if (controller) AddProcess(kController, id);
+  if (turnedOff)
+    SetValue(L"HKEY_USERS\\" + s.sid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run32",
+             L"Lumarest", REG_BINARY, {3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+}
+
+void FakeLaptop::InstallSessions() {
+  snapshots.clear();
+  processHandles.clear();
+  sessions = {{0, L"", L"", L"", true, false}};
+  SignIn(1, L"LAPTOP\\owner", false, false);
+  selfSid = sessions.back().sid;
+  processes = {{4, 0, L"System", 0, 1, true},
+               {4000, 4, L"C:\\Windows\\System32\\cmd.exe", 1, 10, false},
+               {selfId, 4000, L"C:\\Program Files (x86)\\Kelvane\\Lumarest\\lumarest-check.exe", 1, 20, false}};
+  os.WTSEnumerateSessionsW = FakeWTSEnumerateSessionsW;
+  os.WTSFreeMemory = FakeWTSFreeMemory;
+  os.WTSGetActiveConsoleSessionId = FakeWTSGetActiveConsoleSessionId;
+  os.WTSQuerySessionInformationW = FakeWTSQuerySessionInformationW;
+  os.WTSQueryUserToken = FakeWTSQueryUserToken;
+  os.GetTokenInformation = FakeGetTokenInformation;
+  os.ConvertSidToStringSidW = FakeConvertSidToStringSidW;
+  os.LocalFree = FakeLocalFree;
+  os.GetCurrentProcessId = FakeGetCurrentProcessId;
+  os.ProcessIdToSessionId = FakeProcessIdToSessionId;
+  os.CreateToolhelp32Snapshot = FakeCreateToolhelp32Snapshot;
+  os.Process32FirstW = FakeProcess32FirstW;
+  os.Process32NextW = FakeProcess32NextW;
+  os.OpenProcess = FakeOpenProcess;
+  os.QueryFullProcessImageNameW = FakeQueryFullProcessImageNameW;
+  os.GetProcessTimes = FakeGetProcessTimes;
+  os.GetSystemWindowsDirectoryW = FakeGetSystemWindowsDirectoryW;
+  os.GetStdHandle = FakeGetStdHandle;
+  os.GetConsoleMode = FakeGetConsoleMode;
+  os.GetConsoleProcessList = FakeGetConsoleProcessList;
+}

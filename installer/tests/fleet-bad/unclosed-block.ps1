@@ -1,0 +1,3 @@
+# A block left open.
+if ($LASTEXITCODE -eq 0) { 'healthy'
+exit 1
