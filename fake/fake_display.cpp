@@ -20,11 +20,11 @@ void Copy(WCHAR (&target)[N], const std::wstring& text) {
 BOOL WINAPI FakeEnumDisplayDevicesW(LPCWSTR device, DWORD index, PDISPLAY_DEVICEW record, DWORD flags) {
   FakeLaptop& fake = F();
   const std::wstring name = device ? device : L"";
-  fake.Log("EnumDisplayDevicesW", (device ? Narrow(name) : std::string("adapters")) + " #" +
+  fake.Log(kOsCallNames.EnumDisplayDevicesW, (device ? Narrow(name) : std::string("adapters")) + " #" +
                                       std::to_string(index) + " flags=" + std::to_string(flags));
   // The system refuses a record whose size field was not set.
   if (record == nullptr || record->cb != sizeof(DISPLAY_DEVICEW)) return FALSE;
-  if (fake.Failable("EnumDisplayDevicesW")) return FALSE;
+  if (fake.Failable(kOsCallNames.EnumDisplayDevicesW)) return FALSE;
   const DWORD cb = record->cb;
   if (device == nullptr) {
     if (index >= fake.adapters.size()) return FALSE;
@@ -51,10 +51,10 @@ BOOL WINAPI FakeEnumDisplayDevicesW(LPCWSTR device, DWORD index, PDISPLAY_DEVICE
 
 BOOL WINAPI FakeEnumDisplaySettingsW(LPCWSTR device, DWORD modeIndex, DEVMODEW* mode) {
   FakeLaptop& fake = F();
-  fake.Log("EnumDisplaySettingsW", Narrow(device ? device : L"(null)") + " mode=" +
+  fake.Log(kOsCallNames.EnumDisplaySettingsW, Narrow(device ? device : L"(null)") + " mode=" +
                                        std::to_string(static_cast<long>(modeIndex)));
   if (mode == nullptr || mode->dmSize != sizeof(DEVMODEW)) return FALSE;
-  if (fake.Failable("EnumDisplaySettingsW") || fake.modeReadFails) return FALSE;
+  if (fake.Failable(kOsCallNames.EnumDisplaySettingsW) || fake.modeReadFails) return FALSE;
   if (fake.adapters.empty()) return FALSE;
   if (device != nullptr && AdapterName(0) != device) return FALSE;
   FakeMode answer = fake.mode;
@@ -83,10 +83,10 @@ LONG WINAPI FakeChangeDisplaySettingsW(DEVMODEW* mode, DWORD flags) {
   snprintf(detail, sizeof detail, "%lux%lux%lu@%lu flags=%lu", mode ? mode->dmPelsWidth : 0ul,
            mode ? mode->dmPelsHeight : 0ul, mode ? mode->dmBitsPerPel : 0ul,
            mode ? mode->dmDisplayFrequency : 0ul, static_cast<unsigned long>(flags));
-  fake.Log("ChangeDisplaySettingsW", detail);
+  fake.Log(kOsCallNames.ChangeDisplaySettingsW, detail);
   if (mode == nullptr) return DISP_CHANGE_BADPARAM;
   fake.submittedModes.push_back(*mode);
-  if (fake.Failable("ChangeDisplaySettingsW")) return DISP_CHANGE_FAILED;
+  if (fake.Failable(kOsCallNames.ChangeDisplaySettingsW)) return DISP_CHANGE_FAILED;
   if (fake.changeResult) return *fake.changeResult;
   if (mode->dmSize != sizeof(DEVMODEW)) return DISP_CHANGE_BADMODE;
   if (!fake.acceptedRates.empty() &&
@@ -117,10 +117,10 @@ LONG Unknown(UINT32 flags) {
 
 LONG WINAPI FakeGetDisplayConfigBufferSizes(UINT32 flags, UINT32* paths, UINT32* modes) {
   FakeLaptop& fake = F();
-  fake.Log("GetDisplayConfigBufferSizes", "flags=0x" + Hex(flags));
+  fake.Log(kOsCallNames.GetDisplayConfigBufferSizes, "flags=0x" + Hex(flags));
   if (paths == nullptr || modes == nullptr) return ERROR_INVALID_PARAMETER;
   if (Unknown(flags) != ERROR_SUCCESS) return ERROR_INVALID_PARAMETER;
-  if (fake.Failable("GetDisplayConfigBufferSizes")) return ERROR_ACCESS_DENIED;
+  if (fake.Failable(kOsCallNames.GetDisplayConfigBufferSizes)) return ERROR_ACCESS_DENIED;
   *paths = fake.adapters.empty() ? 0 : 1;
   *modes = fake.adapters.empty() ? 0 : 2;
   return ERROR_SUCCESS;
@@ -129,11 +129,11 @@ LONG WINAPI FakeGetDisplayConfigBufferSizes(UINT32 flags, UINT32* paths, UINT32*
 LONG WINAPI FakeQueryDisplayConfig(UINT32 flags, UINT32* pathCount, DISPLAYCONFIG_PATH_INFO* paths, UINT32* modeCount,
                                    DISPLAYCONFIG_MODE_INFO* modes, DISPLAYCONFIG_TOPOLOGY_ID* topology) {
   FakeLaptop& fake = F();
-  fake.Log("QueryDisplayConfig", "flags=0x" + Hex(flags));
+  fake.Log(kOsCallNames.QueryDisplayConfig, "flags=0x" + Hex(flags));
   if (pathCount == nullptr || modeCount == nullptr || paths == nullptr || modes == nullptr || topology != nullptr)
     return ERROR_INVALID_PARAMETER;
   if (Unknown(flags) != ERROR_SUCCESS) return ERROR_INVALID_PARAMETER;
-  if (fake.Failable("QueryDisplayConfig")) return ERROR_ACCESS_DENIED;
+  if (fake.Failable(kOsCallNames.QueryDisplayConfig)) return ERROR_ACCESS_DENIED;
   const UINT32 needPaths = fake.adapters.empty() ? 0 : 1, needModes = fake.adapters.empty() ? 0 : 2;
   if (*pathCount < needPaths || *modeCount < needModes) return ERROR_INSUFFICIENT_BUFFER;
   *pathCount = needPaths;

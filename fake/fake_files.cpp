@@ -34,20 +34,20 @@ FakeLaptop::Sharing FopenSharing(const std::string& name, const char* mode) {
 
 int FakeAccess(const char* path, int mode) {
   FakeLaptop& fake = F();
-  fake.Log("_access", FileName(path) + " mode=" + std::to_string(mode));
+  fake.Log(kOsCallNames.access, FileName(path) + " mode=" + std::to_string(mode));
   const std::string mapped = fake.MapPath(path);
-  if (mapped.empty() || fake.Failable("_access")) return -1;
+  if (mapped.empty() || fake.Failable(kOsCallNames.access)) return -1;
   return realOs.access(mapped.c_str(), mode);
 }
 
 errno_t FakeFopen(FILE** file, const char* path, const char* mode) {
   FakeLaptop& fake = F();
   const std::string name = FileName(path);
-  fake.Log("fopen_s", name + " " + (mode ? mode : ""));
+  fake.Log(kOsCallNames.fopen_s, name + " " + (mode ? mode : ""));
   *file = nullptr;
   const std::string mapped = fake.MapPath(path);
   if (mapped.empty()) return ENOENT;
-  if (fake.Failable("fopen_s")) return EACCES;
+  if (fake.Failable(kOsCallNames.fopen_s)) return EACCES;
   auto locked = fake.lockedUntil.find(name);
   if (locked != fake.lockedUntil.end() && fake.now < locked->second) return EACCES;
   const bool writes = mode && (std::strchr(mode, 'w') || std::strchr(mode, 'a') || std::strchr(mode, '+'));
@@ -72,30 +72,30 @@ errno_t FakeFopen(FILE** file, const char* path, const char* mode) {
 
 int FakePrintText(FILE* file, const char* text) {
   FakeLaptop& fake = F();
-  fake.Log("fprintf", text ? text : "(null)");
+  fake.Log(kOsCallNames.printText, text ? text : "(null)");
   if (!fake.openFiles.count(file)) std::abort();  // a write to a file we do not hold
-  if (fake.Failable("fprintf")) return -1;
+  if (fake.Failable(kOsCallNames.printText)) return -1;
   return realOs.printText(file, text);
 }
 
 int FakeScanToken(FILE* file, char* buffer, unsigned size) {
   FakeLaptop& fake = F();
-  fake.Log("fscanf_s", "size=" + std::to_string(size));
+  fake.Log(kOsCallNames.scanToken, "size=" + std::to_string(size));
   if (!fake.openFiles.count(file)) std::abort();
-  if (fake.Failable("fscanf_s")) return EOF;
+  if (fake.Failable(kOsCallNames.scanToken)) return EOF;
   return realOs.scanToken(file, buffer, size);
 }
 
 int FakeFclose(FILE* file) {
   FakeLaptop& fake = F();
-  fake.Log("fclose");
+  fake.Log(kOsCallNames.fclose);
   auto open = fake.openFiles.find(file);
   if (open == fake.openFiles.end()) std::abort();  // closing what is not open
   const std::string path = open->second;
   fake.openFiles.erase(open);
   fake.sharing.erase(file);
   const int result = realOs.fclose(file);
-  if (fake.Failable("fclose")) {
+  if (fake.Failable(kOsCallNames.fclose)) {
     // The buffered mark never reached the disk: what a full disk does.
     FILE* emptied = nullptr;
     if (realOs.fopen_s(&emptied, path.c_str(), "w") == 0 && emptied) realOs.fclose(emptied);
@@ -112,10 +112,10 @@ HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
                               DWORD, HANDLE) {
   FakeLaptop& fake = F();
   const std::string name = NameOf(path);
-  fake.Log("CreateFileW", name + " access=0x" + Hex(access) + " share=0x" + Hex(share) +
+  fake.Log(kOsCallNames.CreateFileW, name + " access=0x" + Hex(access) + " share=0x" + Hex(share) +
                               " disposition=" + std::to_string(disposition));
   const std::string mapped = path ? fake.MapPath(Narrow(path).c_str()) : std::string();
-  if (mapped.empty() || fake.Failable("CreateFileW")) {
+  if (mapped.empty() || fake.Failable(kOsCallNames.CreateFileW)) {
     fake.lastError = mapped.empty() ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
     return INVALID_HANDLE_VALUE;
   }
@@ -141,18 +141,18 @@ HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
 
 BOOL WINAPI FakeReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
   FakeLaptop& fake = F();
-  fake.Log("ReadFile", "size=" + std::to_string(size));
+  fake.Log(kOsCallNames.ReadFile, "size=" + std::to_string(size));
   if (!fake.openHandles.count(file)) std::abort();  // a read of a handle we do not hold
   if (read) *read = 0;
-  if (fake.Failable("ReadFile")) return FALSE;
+  if (fake.Failable(kOsCallNames.ReadFile)) return FALSE;
   return realOs.ReadFile(file, buffer, size, read, overlapped);
 }
 
 DWORD WINAPI FakeGetFileAttributesW(LPCWSTR path) {
   FakeLaptop& fake = F();
-  fake.Log("GetFileAttributesW", NameOf(path));
+  fake.Log(kOsCallNames.GetFileAttributesW, NameOf(path));
   const std::string mapped = path ? fake.MapPath(Narrow(path).c_str()) : std::string();
-  if (mapped.empty() || fake.Failable("GetFileAttributesW")) return INVALID_FILE_ATTRIBUTES;
+  if (mapped.empty() || fake.Failable(kOsCallNames.GetFileAttributesW)) return INVALID_FILE_ATTRIBUTES;
   const DWORD attributes = ::GetFileAttributesA(mapped.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return attributes;
   auto extra = fake.fileAttributes.find(NameOf(path));
@@ -167,9 +167,9 @@ BOOL WINAPI FakeGetFileSecurityW(LPCWSTR path, SECURITY_INFORMATION, PSECURITY_D
                                  LPDWORD needed) {
   FakeLaptop& fake = F();
   const std::string name = NameOf(path);
-  fake.Log("GetFileSecurityW", name + " size=" + std::to_string(size));
+  fake.Log(kOsCallNames.GetFileSecurityW, name + " size=" + std::to_string(size));
   const DWORD bytes = sizeof(SECURITY_DESCRIPTOR_RELATIVE);
-  if (name.empty() || fake.Failable("GetFileSecurityW")) {
+  if (name.empty() || fake.Failable(kOsCallNames.GetFileSecurityW)) {
     fake.lastError = ERROR_ACCESS_DENIED;
     return FALSE;
   }
@@ -190,8 +190,8 @@ HANDLE NextToken() {
 
 BOOL WINAPI FakeOpenProcessToken(HANDLE, DWORD access, PHANDLE token) {
   FakeLaptop& fake = F();
-  fake.Log("OpenProcessToken", "access=0x" + Hex(access));
-  if (fake.Failable("OpenProcessToken")) return FALSE;
+  fake.Log(kOsCallNames.OpenProcessToken, "access=0x" + Hex(access));
+  if (fake.Failable(kOsCallNames.OpenProcessToken)) return FALSE;
   *token = NextToken();
   fake.openTokens.insert(*token);
   return TRUE;
@@ -199,9 +199,9 @@ BOOL WINAPI FakeOpenProcessToken(HANDLE, DWORD access, PHANDLE token) {
 
 BOOL WINAPI FakeDuplicateToken(HANDLE token, SECURITY_IMPERSONATION_LEVEL level, PHANDLE duplicate) {
   FakeLaptop& fake = F();
-  fake.Log("DuplicateToken", "level=" + std::to_string(level));
+  fake.Log(kOsCallNames.DuplicateToken, "level=" + std::to_string(level));
   if (!fake.openTokens.count(token)) std::abort();
-  if (fake.Failable("DuplicateToken")) return FALSE;
+  if (fake.Failable(kOsCallNames.DuplicateToken)) return FALSE;
   *duplicate = NextToken();
   fake.openTokens.insert(*duplicate);
   return TRUE;
@@ -210,11 +210,11 @@ BOOL WINAPI FakeDuplicateToken(HANDLE token, SECURITY_IMPERSONATION_LEVEL level,
 BOOL WINAPI FakeAccessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desired, PGENERIC_MAPPING,
                             PPRIVILEGE_SET, LPDWORD, LPDWORD granted, LPBOOL allowed) {
   FakeLaptop& fake = F();
-  fake.Log("AccessCheck", "desired=0x" + Hex(desired));
+  fake.Log(kOsCallNames.AccessCheck, "desired=0x" + Hex(desired));
   if (!fake.openTokens.count(token)) std::abort();
   auto file = fake.securityRead.find(descriptor);
   if (file == fake.securityRead.end()) std::abort();  // not a descriptor GetFileSecurityW gave
-  if (fake.Failable("AccessCheck")) return FALSE;
+  if (fake.Failable(kOsCallNames.AccessCheck)) return FALSE;
   // Generic rights must have been mapped to the file's own by then.
   const bool mapped = (desired & (GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL)) == 0;
   *allowed = mapped && !fake.folderReadOnly && !fake.writeDenied.count(file->second);

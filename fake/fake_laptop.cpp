@@ -14,14 +14,14 @@ namespace {
 FakeLaptop* active = nullptr;
 
 BOOL WINAPI FakeSetDefaultDllDirectories(DWORD flags) {
-  FakeLaptop::Active().Log("SetDefaultDllDirectories", std::to_string(flags));
+  FakeLaptop::Active().Log(kOsCallNames.SetDefaultDllDirectories, std::to_string(flags));
   return TRUE;
 }
 
 BOOL WINAPI FakeGetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) {
   FakeLaptop& fake = FakeLaptop::Active();
-  fake.Log("GetSystemPowerStatus");
-  if (fake.Failable("GetSystemPowerStatus") || fake.powerStatusFails) {
+  fake.Log(kOsCallNames.GetSystemPowerStatus);
+  if (fake.Failable(kOsCallNames.GetSystemPowerStatus) || fake.powerStatusFails) {
     fake.lastError = ERROR_GEN_FAILURE;
     return FALSE;
   }
@@ -37,14 +37,14 @@ BOOL WINAPI FakeGetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) {
 void WINAPI FakeSleep(DWORD milliseconds) {
   FakeLaptop& fake = FakeLaptop::Active();
   fake.now += milliseconds;
-  fake.Log("Sleep", std::to_string(milliseconds));
+  fake.Log(kOsCallNames.Sleep, std::to_string(milliseconds));
 }
 
 HANDLE FakeMutexHandle() { return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x4d00)); }
 
 HANDLE WINAPI FakeOpenMutexW(DWORD access, BOOL inherit, LPCWSTR name) {
   FakeLaptop& fake = FakeLaptop::Active();
-  fake.Log("OpenMutexW", Narrow(name ? name : L"") + " access=" + std::to_string(access));
+  fake.Log(kOsCallNames.OpenMutexW, Narrow(name ? name : L"") + " access=" + std::to_string(access));
   if (fake.openMutexHandle != nullptr) return fake.openMutexHandle;
   // Behave like Windows: an open that asks for no access is refused, even
   // when the mutex exists.
@@ -56,8 +56,8 @@ HANDLE WINAPI FakeOpenMutexW(DWORD access, BOOL inherit, LPCWSTR name) {
 HANDLE WINAPI FakeCreateMutexW(LPSECURITY_ATTRIBUTES, BOOL owned, LPCWSTR name) {
   FakeLaptop& fake = FakeLaptop::Active();
   const std::wstring key = name ? name : L"";
-  fake.Log("CreateMutexW", Narrow(key) + (owned ? " owned" : ""));
-  if (fake.Failable("CreateMutexW")) {
+  fake.Log(kOsCallNames.CreateMutexW, Narrow(key) + (owned ? " owned" : ""));
+  if (fake.Failable(kOsCallNames.CreateMutexW)) {
     fake.lastError = ERROR_ACCESS_DENIED;
     return nullptr;
   }
@@ -68,12 +68,12 @@ HANDLE WINAPI FakeCreateMutexW(LPSECURITY_ATTRIBUTES, BOOL owned, LPCWSTR name) 
 
 DWORD WINAPI FakeGetLastError() {
   FakeLaptop& fake = FakeLaptop::Active();
-  fake.Log("GetLastError");
+  fake.Log(kOsCallNames.GetLastError);
   return fake.lastErrorOverride ? *fake.lastErrorOverride : fake.lastError;
 }
 
 BOOL WINAPI FakeCloseHandle(HANDLE handle) {
-  FakeLaptop::Active().Log("CloseHandle");
+  FakeLaptop::Active().Log(kOsCallNames.CloseHandle);
   if (FakeCloseProcessHandle(handle)) return TRUE;
   return FakeCloseFileOrToken(handle);
 }

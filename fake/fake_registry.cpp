@@ -61,11 +61,11 @@ LSTATUS WINAPI FakeRegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSA
   std::wstring base;
   const bool known = PathOf(root, &base);
   const std::wstring path = Join(base, subKey);
-  fake.Log("RegOpenKeyExW", Narrow(path) + " options=" + std::to_string(options) +
+  fake.Log(kOsCallNames.RegOpenKeyExW, Narrow(path) + " options=" + std::to_string(options) +
                                 " access=0x" + Hex(access));
   *out = nullptr;
   if (!known) return ERROR_INVALID_HANDLE;
-  if (fake.Failable("RegOpenKeyExW")) return ERROR_ACCESS_DENIED;
+  if (fake.Failable(kOsCallNames.RegOpenKeyExW)) return ERROR_ACCESS_DENIED;
   auto it = fake.keys.find(path);
   if (it == fake.keys.end()) return ERROR_FILE_NOT_FOUND;
   if (it->second.unreadable) return ERROR_ACCESS_DENIED;
@@ -78,7 +78,7 @@ LSTATUS WINAPI FakeRegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSA
 
 LSTATUS WINAPI FakeRegCloseKey(HKEY key) {
   FakeLaptop& fake = F();
-  fake.Log("RegCloseKey");
+  fake.Log(kOsCallNames.RegCloseKey);
   if (handles.erase(key) == 0) return ERROR_INVALID_HANDLE;
   fake.openKeys.erase(key);
   return ERROR_SUCCESS;
@@ -87,10 +87,10 @@ LSTATUS WINAPI FakeRegCloseKey(HKEY key) {
 LSTATUS WINAPI FakeRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
                                     LPBYTE data, LPDWORD size) {
   FakeLaptop& fake = F();
-  fake.Log("RegQueryValueExW", Narrow(name ? name : L"") + " size=" + (size ? std::to_string(*size) : "-"));
+  fake.Log(kOsCallNames.RegQueryValueExW, Narrow(name ? name : L"") + " size=" + (size ? std::to_string(*size) : "-"));
   std::wstring path;
   if (!PathOf(key, &path)) return ERROR_INVALID_HANDLE;
-  if (fake.Failable("RegQueryValueExW")) return ERROR_ACCESS_DENIED;
+  if (fake.Failable(kOsCallNames.RegQueryValueExW)) return ERROR_ACCESS_DENIED;
   const FakeRegistryKey& k = fake.keys[path];
   auto v = k.values.find(Lower(name ? name : L""));
   if (v == k.values.end()) return ERROR_FILE_NOT_FOUND;
@@ -101,11 +101,11 @@ LSTATUS WINAPI FakeRegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nam
                                  LPDWORD reserved, LPWSTR className, LPDWORD classLength,
                                  PFILETIME written) {
   FakeLaptop& fake = F();
-  fake.Log("RegEnumKeyExW", "#" + std::to_string(index) + " length=" +
+  fake.Log(kOsCallNames.RegEnumKeyExW, "#" + std::to_string(index) + " length=" +
                                 (nameLength ? std::to_string(*nameLength) : "-"));
   std::wstring path;
   if (!PathOf(key, &path)) return ERROR_INVALID_HANDLE;
-  if (fake.Failable("RegEnumKeyExW")) return ERROR_ACCESS_DENIED;
+  if (fake.Failable(kOsCallNames.RegEnumKeyExW)) return ERROR_ACCESS_DENIED;
   const std::vector<std::wstring> children = fake.KeyOrder(path);
   if (index >= children.size()) return ERROR_NO_MORE_ITEMS;
   const std::wstring& child = children[index];
@@ -140,11 +140,11 @@ LSTATUS WINAPI FakeRegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR value, DWORD f
   std::wstring base;
   const bool known = PathOf(key, &base);
   const std::wstring path = Join(base, subKey);
-  fake.Log("RegGetValueW", Narrow(path) + " " + Narrow(value ? value : L"") + " flags=0x" +
+  fake.Log(kOsCallNames.RegGetValueW, Narrow(path) + " " + Narrow(value ? value : L"") + " flags=0x" +
                                Hex(flags) +
                                " size=" + (size ? std::to_string(*size) : "-"));
   if (!known) return ERROR_INVALID_HANDLE;
-  if (fake.Failable("RegGetValueW")) return ERROR_ACCESS_DENIED;
+  if (fake.Failable(kOsCallNames.RegGetValueW)) return ERROR_ACCESS_DENIED;
   auto k = fake.keys.find(path);
   if (k == fake.keys.end()) return ERROR_FILE_NOT_FOUND;
   if (k->second.unreadable) return ERROR_ACCESS_DENIED;
@@ -221,9 +221,9 @@ DWORD WINAPI FakePowerReadFriendlyName(HKEY root, const GUID* scheme, const GUID
     swprintf(text, 40, L"%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", static_cast<unsigned long>(scheme->Data1),
              scheme->Data2, scheme->Data3, scheme->Data4[0], scheme->Data4[1], scheme->Data4[2], scheme->Data4[3],
              scheme->Data4[4], scheme->Data4[5], scheme->Data4[6], scheme->Data4[7]);
-  fake.Log("PowerReadFriendlyName", Narrow(text) + (buffer ? " buffer" : " size"));
+  fake.Log(kOsCallNames.PowerReadFriendlyName, Narrow(text) + (buffer ? " buffer" : " size"));
   if (root != nullptr || subgroup != nullptr || setting != nullptr || size == nullptr) return ERROR_INVALID_PARAMETER;
-  if (fake.Failable("PowerReadFriendlyName")) return ERROR_ACCESS_DENIED;
+  if (fake.Failable(kOsCallNames.PowerReadFriendlyName)) return ERROR_ACCESS_DENIED;
   auto plan = fake.powerPlanNames.find(text);
   if (plan == fake.powerPlanNames.end()) return ERROR_FILE_NOT_FOUND;
   const DWORD needed = static_cast<DWORD>((plan->second.size() + 1) * sizeof(wchar_t));

@@ -41,8 +41,8 @@ void* WtsAlloc(std::size_t bytes) {
 
 BOOL WINAPI FakeWTSEnumerateSessionsW(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOW* info, DWORD* count) {
   FakeLaptop& fake = F();
-  fake.Log("WTSEnumerateSessionsW");
-  if (fake.Failable("WTSEnumerateSessionsW") || fake.sessionListFails) {
+  fake.Log(kOsCallNames.WTSEnumerateSessionsW);
+  if (fake.Failable(kOsCallNames.WTSEnumerateSessionsW) || fake.sessionListFails) {
     fake.lastError = RPC_S_SERVER_UNAVAILABLE;
     return FALSE;
   }
@@ -61,22 +61,22 @@ BOOL WINAPI FakeWTSEnumerateSessionsW(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOW* 
 
 void WINAPI FakeWTSFreeMemory(void* memory) {
   FakeLaptop& fake = F();
-  fake.Log("WTSFreeMemory");
+  fake.Log(kOsCallNames.WTSFreeMemory);
   if (fake.wtsBuffers.erase(memory) == 0) std::abort();  // not a buffer the fake gave
   std::free(memory);
 }
 
 DWORD WINAPI FakeWTSGetActiveConsoleSessionId() {
   FakeLaptop& fake = F();
-  fake.Log("WTSGetActiveConsoleSessionId");
+  fake.Log(kOsCallNames.WTSGetActiveConsoleSessionId);
   return fake.consoleSession;
 }
 
 BOOL WINAPI FakeWTSQuerySessionInformationW(HANDLE, DWORD id, WTS_INFO_CLASS what, LPWSTR* buffer, DWORD* bytes) {
   FakeLaptop& fake = F();
-  fake.Log("WTSQuerySessionInformationW", std::to_string(id) + " class=" + std::to_string(what));
+  fake.Log(kOsCallNames.WTSQuerySessionInformationW, std::to_string(id) + " class=" + std::to_string(what));
   *buffer = nullptr;
-  if (fake.Failable("WTSQuerySessionInformationW")) {
+  if (fake.Failable(kOsCallNames.WTSQuerySessionInformationW)) {
     fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
     return FALSE;
   }
@@ -95,9 +95,9 @@ BOOL WINAPI FakeWTSQuerySessionInformationW(HANDLE, DWORD id, WTS_INFO_CLASS wha
 
 BOOL WINAPI FakeWTSQueryUserToken(ULONG id, PHANDLE token) {
   FakeLaptop& fake = F();
-  fake.Log("WTSQueryUserToken", std::to_string(id));
+  fake.Log(kOsCallNames.WTSQueryUserToken, std::to_string(id));
   *token = nullptr;
-  if (fake.Failable("WTSQueryUserToken")) {
+  if (fake.Failable(kOsCallNames.WTSQueryUserToken)) {
     fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
     return FALSE;
   }
@@ -119,9 +119,9 @@ BOOL WINAPI FakeWTSQueryUserToken(ULONG id, PHANDLE token) {
 BOOL WINAPI FakeGetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS what, void* buffer, DWORD size,
                                     DWORD* needed) {
   FakeLaptop& fake = F();
-  fake.Log("GetTokenInformation", std::to_string(what));
+  fake.Log(kOsCallNames.GetTokenInformation, std::to_string(what));
   if (!fake.openTokens.count(token)) std::abort();  // a token the fake never gave, or one closed
-  if (fake.Failable("GetTokenInformation")) {
+  if (fake.Failable(kOsCallNames.GetTokenInformation)) {
     fake.lastError = ERROR_ACCESS_DENIED;
     return FALSE;
   }
@@ -151,8 +151,8 @@ BOOL WINAPI FakeGetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS what, 
 
 BOOL WINAPI FakeConvertSidToStringSidW(PSID sid, LPWSTR* text) {
   FakeLaptop& fake = F();
-  fake.Log("ConvertSidToStringSidW");
-  if (fake.Failable("ConvertSidToStringSidW")) {
+  fake.Log(kOsCallNames.ConvertSidToStringSidW);
+  if (fake.Failable(kOsCallNames.ConvertSidToStringSidW)) {
     fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
     return FALSE;
   }
@@ -163,21 +163,21 @@ BOOL WINAPI FakeConvertSidToStringSidW(PSID sid, LPWSTR* text) {
 
 HLOCAL WINAPI FakeLocalFree(HLOCAL memory) {
   FakeLaptop& fake = F();
-  fake.Log("LocalFree");
+  fake.Log(kOsCallNames.LocalFree);
   if (fake.localTexts.erase(memory) == 0) std::abort();  // not a text the fake gave
   return ::LocalFree(memory);
 }
 
 DWORD WINAPI FakeGetCurrentProcessId() {
   FakeLaptop& fake = F();
-  fake.Log("GetCurrentProcessId");
+  fake.Log(kOsCallNames.GetCurrentProcessId);
   return fake.selfId;
 }
 
 BOOL WINAPI FakeProcessIdToSessionId(DWORD id, DWORD* session) {
   FakeLaptop& fake = F();
-  fake.Log("ProcessIdToSessionId", std::to_string(id));
-  if (fake.Failable("ProcessIdToSessionId")) {
+  fake.Log(kOsCallNames.ProcessIdToSessionId, std::to_string(id));
+  if (fake.Failable(kOsCallNames.ProcessIdToSessionId)) {
     fake.lastError = ERROR_ACCESS_DENIED;
     return FALSE;
   }
@@ -192,8 +192,8 @@ BOOL WINAPI FakeProcessIdToSessionId(DWORD id, DWORD* session) {
 
 HANDLE WINAPI FakeCreateToolhelp32Snapshot(DWORD flags, DWORD) {
   FakeLaptop& fake = F();
-  fake.Log("CreateToolhelp32Snapshot", "flags=0x" + Hex(flags));
-  if (fake.Failable("CreateToolhelp32Snapshot")) {
+  fake.Log(kOsCallNames.CreateToolhelp32Snapshot, "flags=0x" + Hex(flags));
+  if (fake.Failable(kOsCallNames.CreateToolhelp32Snapshot)) {
     fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
     return INVALID_HANDLE_VALUE;
   }
@@ -226,19 +226,19 @@ BOOL NextEntry(HANDLE snapshot, PROCESSENTRY32W* entry, bool first) {
 }
 
 BOOL WINAPI FakeProcess32FirstW(HANDLE snapshot, PROCESSENTRY32W* entry) {
-  F().Log("Process32FirstW");
+  F().Log(kOsCallNames.Process32FirstW);
   return NextEntry(snapshot, entry, true);
 }
 
 BOOL WINAPI FakeProcess32NextW(HANDLE snapshot, PROCESSENTRY32W* entry) {
-  F().Log("Process32NextW");
+  F().Log(kOsCallNames.Process32NextW);
   return NextEntry(snapshot, entry, false);
 }
 
 HANDLE WINAPI FakeOpenProcess(DWORD access, BOOL, DWORD id) {
   FakeLaptop& fake = F();
-  fake.Log("OpenProcess", std::to_string(id) + " access=0x" + Hex(access));
-  if (fake.Failable("OpenProcess")) {
+  fake.Log(kOsCallNames.OpenProcess, std::to_string(id) + " access=0x" + Hex(access));
+  if (fake.Failable(kOsCallNames.OpenProcess)) {
     fake.lastError = ERROR_ACCESS_DENIED;
     return nullptr;
   }
@@ -261,9 +261,9 @@ const FakeLaptop::Process* ProcessOf(HANDLE process) {
 
 BOOL WINAPI FakeQueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR name, PDWORD size) {
   FakeLaptop& fake = F();
-  fake.Log("QueryFullProcessImageNameW", "flags=" + std::to_string(flags));
+  fake.Log(kOsCallNames.QueryFullProcessImageNameW, "flags=" + std::to_string(flags));
   const FakeLaptop::Process* p = ProcessOf(process);
-  if (fake.Failable("QueryFullProcessImageNameW") || p == nullptr) {
+  if (fake.Failable(kOsCallNames.QueryFullProcessImageNameW) || p == nullptr) {
     fake.lastError = ERROR_GEN_FAILURE;
     return FALSE;
   }
@@ -279,9 +279,9 @@ BOOL WINAPI FakeQueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR n
 BOOL WINAPI FakeGetProcessTimes(HANDLE process, FILETIME* created, FILETIME* exited, FILETIME* kernel,
                                 FILETIME* user) {
   FakeLaptop& fake = F();
-  fake.Log("GetProcessTimes");
+  fake.Log(kOsCallNames.GetProcessTimes);
   const FakeLaptop::Process* p = ProcessOf(process);
-  if (fake.Failable("GetProcessTimes") || p == nullptr) {
+  if (fake.Failable(kOsCallNames.GetProcessTimes) || p == nullptr) {
     fake.lastError = ERROR_GEN_FAILURE;
     return FALSE;
   }
@@ -293,7 +293,7 @@ BOOL WINAPI FakeGetProcessTimes(HANDLE process, FILETIME* created, FILETIME* exi
 
 UINT WINAPI FakeGetSystemWindowsDirectoryW(LPWSTR buffer, UINT size) {
   FakeLaptop& fake = F();
-  fake.Log("GetSystemWindowsDirectoryW");
+  fake.Log(kOsCallNames.GetSystemWindowsDirectoryW);
   const std::wstring& folder = fake.windowsFolder;
   if (size <= folder.size()) return static_cast<UINT>(folder.size() + 1);
   std::wmemcpy(buffer, folder.c_str(), folder.size() + 1);
@@ -301,13 +301,13 @@ UINT WINAPI FakeGetSystemWindowsDirectoryW(LPWSTR buffer, UINT size) {
 }
 
 HANDLE WINAPI FakeGetStdHandle(DWORD which) {
-  F().Log("GetStdHandle", std::to_string(static_cast<long>(which)));
+  F().Log(kOsCallNames.GetStdHandle, std::to_string(static_cast<long>(which)));
   return which == STD_OUTPUT_HANDLE ? kStdOut : nullptr;
 }
 
 BOOL WINAPI FakeGetConsoleMode(HANDLE handle, DWORD* mode) {
   FakeLaptop& fake = F();
-  fake.Log("GetConsoleMode");
+  fake.Log(kOsCallNames.GetConsoleMode);
   if (handle != kStdOut || !fake.stdoutIsConsole) {
     fake.lastError = ERROR_INVALID_HANDLE;
     return FALSE;
@@ -318,7 +318,7 @@ BOOL WINAPI FakeGetConsoleMode(HANDLE handle, DWORD* mode) {
 
 DWORD WINAPI FakeGetConsoleProcessList(DWORD* list, DWORD size) {
   FakeLaptop& fake = F();
-  fake.Log("GetConsoleProcessList");
+  fake.Log(kOsCallNames.GetConsoleProcessList);
   for (DWORD i = 0; i < size && i < fake.consoleProcessCount; ++i) list[i] = i == 0 ? fake.selfId : 4000 + i;
   return fake.consoleProcessCount;
 }

@@ -14,7 +14,7 @@ std::string Id(LPCWSTR resource) {
 }
 
 int WINAPI FakeLoadStringW(HINSTANCE, UINT id, LPWSTR buffer, int limit) {
-  F().Log("LoadStringW", std::to_string(id) + " limit=" + std::to_string(limit));
+  F().Log(kOsCallNames.LoadStringW, std::to_string(id) + " limit=" + std::to_string(limit));
   const wchar_t* text = id == 103 ? L"Lumarest" : id == 109 ? L"LUMAREST" : L"";
   int n = 0;
   for (; text[n] != 0 && n + 1 < limit; ++n) buffer[n] = text[n];
@@ -23,18 +23,18 @@ int WINAPI FakeLoadStringW(HINSTANCE, UINT id, LPWSTR buffer, int limit) {
 }
 
 HICON WINAPI FakeLoadIconW(HINSTANCE, LPCWSTR id) {
-  F().Log("LoadIconW", Id(id));
+  F().Log(kOsCallNames.LoadIconW, Id(id));
   return reinterpret_cast<HICON>(0x2000 + reinterpret_cast<ULONG_PTR>(id));
 }
 
 HCURSOR WINAPI FakeLoadCursorW(HINSTANCE instance, LPCWSTR id) {
-  F().Log("LoadCursorW", Id(id) + (instance ? " instance" : " system"));
+  F().Log(kOsCallNames.LoadCursorW, Id(id) + (instance ? " instance" : " system"));
   return reinterpret_cast<HCURSOR>(static_cast<INT_PTR>(0x3000));
 }
 
 ATOM WINAPI FakeRegisterClassExW(const WNDCLASSEXW* windowClass) {
   FakeLaptop& fake = F();
-  fake.Log("RegisterClassExW", Narrow(windowClass->lpszClassName));
+  fake.Log(kOsCallNames.RegisterClassExW, Narrow(windowClass->lpszClassName));
   fake.registeredClass = *windowClass;
   fake.registeredClassName = windowClass->lpszClassName;
   fake.registeredClass.lpszClassName = fake.registeredClassName.c_str();
@@ -50,38 +50,38 @@ HWND WINAPI FakeCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title,
            Narrow(className).c_str(), Narrow(title).c_str(), static_cast<unsigned long>(exStyle),
            static_cast<unsigned long>(style), x, y, width, height, static_cast<void*>(parent),
            static_cast<void*>(menu), param);
-  fake.Log("CreateWindowExW", detail);
+  fake.Log(kOsCallNames.CreateWindowExW, detail);
   return fake.windowToCreate;
 }
 
 BOOL WINAPI FakeShowWindow(HWND, int command) {
-  F().Log("ShowWindow", std::to_string(command));
+  F().Log(kOsCallNames.ShowWindow, std::to_string(command));
   return FALSE;
 }
 
 BOOL WINAPI FakeUpdateWindow(HWND) {
-  F().Log("UpdateWindow");
+  F().Log(kOsCallNames.UpdateWindow);
   return TRUE;
 }
 
 BOOL WINAPI FakeWTSRegisterSessionNotification(HWND, DWORD flags) {
-  F().Log("WTSRegisterSessionNotification", std::to_string(flags));
+  F().Log(kOsCallNames.WTSRegisterSessionNotification, std::to_string(flags));
   return TRUE;
 }
 
 BOOL WINAPI FakeWTSUnRegisterSessionNotification(HWND) {
-  F().Log("WTSUnRegisterSessionNotification");
+  F().Log(kOsCallNames.WTSUnRegisterSessionNotification);
   return TRUE;
 }
 
 HACCEL WINAPI FakeLoadAcceleratorsW(HINSTANCE, LPCWSTR id) {
-  F().Log("LoadAcceleratorsW", Id(id));
+  F().Log(kOsCallNames.LoadAcceleratorsW, Id(id));
   return reinterpret_cast<HACCEL>(static_cast<INT_PTR>(0x5000));
 }
 
 BOOL WINAPI FakeGetMessageW(LPMSG message, HWND, UINT, UINT) {
   FakeLaptop& fake = F();
-  fake.Log("GetMessageW");
+  fake.Log(kOsCallNames.GetMessageW);
   if (fake.getMessageResult) return *fake.getMessageResult;
   if (fake.queue.empty()) {
     // An empty queue ends the loop as a WM_QUIT with code 0 would.
@@ -99,18 +99,18 @@ int WINAPI FakeTranslateAcceleratorW(HWND window, HACCEL table, LPMSG message) {
   char detail[64];
   snprintf(detail, sizeof detail, "%u window=%p table=%p", message->message,
            static_cast<void*>(window), static_cast<void*>(table));
-  fake.Log("TranslateAcceleratorW", detail);
+  fake.Log(kOsCallNames.TranslateAcceleratorW, detail);
   return fake.translateAcceleratorResult;
 }
 
 BOOL WINAPI FakeTranslateMessage(const MSG* message) {
-  F().Log("TranslateMessage", std::to_string(message->message));
+  F().Log(kOsCallNames.TranslateMessage, std::to_string(message->message));
   return FALSE;
 }
 
 LRESULT WINAPI FakeDispatchMessageW(const MSG* message) {
   FakeLaptop& fake = F();
-  fake.Log("DispatchMessageW", std::to_string(message->message));
+  fake.Log(kOsCallNames.DispatchMessageW, std::to_string(message->message));
   if (fake.registeredClass.lpfnWndProc == nullptr) return 0;
   return fake.registeredClass.lpfnWndProc(message->hwnd, message->message, message->wParam,
                                           message->lParam);
@@ -118,18 +118,18 @@ LRESULT WINAPI FakeDispatchMessageW(const MSG* message) {
 
 LRESULT WINAPI FakeDefWindowProcW(HWND, UINT message, WPARAM wParam, LPARAM) {
   FakeLaptop& fake = F();
-  fake.Log("DefWindowProcW", std::to_string(message) + " " + std::to_string(wParam));
+  fake.Log(kOsCallNames.DefWindowProcW, std::to_string(message) + " " + std::to_string(wParam));
   return fake.defWindowProcResult;
 }
 
 HDC WINAPI FakeBeginPaint(HWND, LPPAINTSTRUCT paint) {
-  F().Log("BeginPaint");
+  F().Log(kOsCallNames.BeginPaint);
   *paint = {};
   return reinterpret_cast<HDC>(static_cast<INT_PTR>(0x6000));
 }
 
 BOOL WINAPI FakeEndPaint(HWND, const PAINTSTRUCT*) {
-  F().Log("EndPaint");
+  F().Log(kOsCallNames.EndPaint);
   return TRUE;
 }
 
@@ -139,20 +139,20 @@ INT_PTR WINAPI FakeDialogBoxParamW(HINSTANCE instance, LPCWSTR id, HWND owner, D
   char detail[128];
   snprintf(detail, sizeof detail, "%s instance=%p owner=%p param=%ld", Id(id).c_str(),
            static_cast<void*>(instance), static_cast<void*>(owner), static_cast<long>(param));
-  fake.Log("DialogBoxParamW", detail);
+  fake.Log(kOsCallNames.DialogBoxParamW, detail);
   if (fake.duringDialog) fake.duringDialog();
   fake.Log("DialogBoxParamW.closed");
   return fake.dialogResult;
 }
 
 BOOL WINAPI FakeEndDialog(HWND, INT_PTR result) {
-  F().Log("EndDialog", std::to_string(result));
+  F().Log(kOsCallNames.EndDialog, std::to_string(result));
   return TRUE;
 }
 
 BOOL WINAPI FakeDestroyWindow(HWND window) {
   FakeLaptop& fake = F();
-  fake.Log("DestroyWindow");
+  fake.Log(kOsCallNames.DestroyWindow);
   if (fake.registeredClass.lpfnWndProc != nullptr)
     fake.registeredClass.lpfnWndProc(window, WM_DESTROY, 0, 0);
   return TRUE;
@@ -160,7 +160,7 @@ BOOL WINAPI FakeDestroyWindow(HWND window) {
 
 void WINAPI FakePostQuitMessage(int code) {
   FakeLaptop& fake = F();
-  fake.Log("PostQuitMessage", std::to_string(code));
+  fake.Log(kOsCallNames.PostQuitMessage, std::to_string(code));
   MSG quit = {};
   quit.message = WM_QUIT;
   quit.wParam = static_cast<WPARAM>(code);
@@ -172,7 +172,7 @@ HWND WINAPI FakeFindWindowW(LPCWSTR className, LPCWSTR title) {
   FakeLaptop& fake = F();
   const std::wstring c = className ? className : L"";
   const std::wstring t = title ? title : L"";
-  fake.Log("FindWindowW", Narrow(c) + "|" + Narrow(t));
+  fake.Log(kOsCallNames.FindWindowW, Narrow(c) + "|" + Narrow(t));
   for (const auto& window : fake.topLevelWindows)
     if (window.first == c && window.second == t) return reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1100));
   return nullptr;

@@ -220,15 +220,15 @@ class FakeLocator : public Counted<IWbemLocator> {
 
 HRESULT WINAPI FakeCoInitializeEx(LPVOID reserved, DWORD flags) {
   FakeLaptop& fake = F();
-  fake.Log("CoInitializeEx", std::string(reserved ? "reserved " : "") + "flags=" + std::to_string(flags));
-  if (fake.Failable("CoInitializeEx")) return E_OUTOFMEMORY;
+  fake.Log(kOsCallNames.CoInitializeEx, std::string(reserved ? "reserved " : "") + "flags=" + std::to_string(flags));
+  if (fake.Failable(kOsCallNames.CoInitializeEx)) return E_OUTOFMEMORY;
   if (SUCCEEDED(fake.coInitializeResult)) ++fake.comEntries;
   return fake.coInitializeResult;
 }
 
 void WINAPI FakeCoUninitialize() {
   FakeLaptop& fake = F();
-  fake.Log("CoUninitialize");
+  fake.Log(kOsCallNames.CoUninitialize);
   --fake.comEntries;
 }
 
@@ -243,18 +243,18 @@ HRESULT WINAPI FakeCoInitializeSecurity(PSECURITY_DESCRIPTOR descriptor, LONG se
            reserved1 ? "r1" : "null", static_cast<unsigned long>(authentication),
            static_cast<unsigned long>(impersonation), authList ? "auth" : "null",
            static_cast<unsigned long>(capabilities), reserved3 ? "r3" : "null");
-  fake.Log("CoInitializeSecurity", detail);
-  if (fake.Failable("CoInitializeSecurity")) return E_FAIL;
+  fake.Log(kOsCallNames.CoInitializeSecurity, detail);
+  if (fake.Failable(kOsCallNames.CoInitializeSecurity)) return E_FAIL;
   return fake.securityResult;
 }
 
 HRESULT WINAPI FakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out) {
   FakeLaptop& fake = F();
   const bool right = clsid == CLSID_WbemLocator && iid == IID_IWbemLocator;
-  fake.Log("CoCreateInstance", std::string(right ? "WbemLocator" : "other") +
+  fake.Log(kOsCallNames.CoCreateInstance, std::string(right ? "WbemLocator" : "other") +
                                    (outer ? " outer" : "") + " context=" + std::to_string(context));
   *out = nullptr;
-  if (fake.Failable("CoCreateInstance") || fake.locatorFails) return REGDB_E_CLASSNOTREG;
+  if (fake.Failable(kOsCallNames.CoCreateInstance) || fake.locatorFails) return REGDB_E_CLASSNOTREG;
   if (!right || outer != nullptr) return REGDB_E_CLASSNOTREG;
   // A thread that entered COM in another apartment model may still create.
   if (fake.comEntries <= 0 && fake.coInitializeResult != RPC_E_CHANGED_MODE) return CO_E_NOTINITIALIZED;
@@ -272,15 +272,15 @@ HRESULT WINAPI FakeCoSetProxyBlanket(IUnknown* proxy, DWORD authn, DWORD authz, 
            static_cast<unsigned long>(impersonation), identity ? "identity" : "null",
            static_cast<unsigned long>(capabilities));
   FakeLaptop& fake = F();
-  fake.Log("CoSetProxyBlanket", detail);
-  if (fake.Failable("CoSetProxyBlanket")) return E_FAIL;
+  fake.Log(kOsCallNames.CoSetProxyBlanket, detail);
+  if (fake.Failable(kOsCallNames.CoSetProxyBlanket)) return E_FAIL;
   return fake.proxyBlanketResult;
 }
 
 BSTR WINAPI FakeSysAllocString(const OLECHAR* text) {
   FakeLaptop& fake = F();
-  fake.Log("SysAllocString", Narrow(text ? text : L""));
-  if (fake.Failable("SysAllocString")) return nullptr;
+  fake.Log(kOsCallNames.SysAllocString, Narrow(text ? text : L""));
+  if (fake.Failable(kOsCallNames.SysAllocString)) return nullptr;
   BSTR made = realOs.SysAllocString(text);
   if (made) ++fake.liveBstrs;
   return made;
@@ -288,32 +288,32 @@ BSTR WINAPI FakeSysAllocString(const OLECHAR* text) {
 
 void WINAPI FakeSysFreeString(BSTR text) {
   FakeLaptop& fake = F();
-  fake.Log("SysFreeString", Text(text));
+  fake.Log(kOsCallNames.SysFreeString, Text(text));
   if (text) --fake.liveBstrs;
   realOs.SysFreeString(text);
 }
 
 void WINAPI FakeVariantInit(VARIANTARG* value) {
-  F().Log("VariantInit");
+  F().Log(kOsCallNames.VariantInit);
   realOs.VariantInit(value);
 }
 
 HRESULT WINAPI FakeVariantClear(VARIANTARG* value) {
   FakeLaptop& fake = F();
-  fake.Log("VariantClear", std::to_string(value->vt));
+  fake.Log(kOsCallNames.VariantClear, std::to_string(value->vt));
   if (value->vt == VT_BSTR && value->bstrVal != nullptr) --fake.liveBstrs;
   return realOs.VariantClear(value);
 }
 
 DWORD WINAPI FakeInSendMessageEx(LPVOID reserved) {
   FakeLaptop& fake = F();
-  fake.Log("InSendMessageEx");
+  fake.Log(kOsCallNames.InSendMessageEx);
   return fake.sentMessages.empty() ? realOs.InSendMessageEx(reserved) : fake.InSendMessageState();
 }
 
 BOOL WINAPI FakeReplyMessage(LRESULT result) {
   FakeLaptop& fake = F();
-  fake.Log("ReplyMessage", std::to_string(result));
+  fake.Log(kOsCallNames.ReplyMessage, std::to_string(result));
   if (fake.sentMessages.empty()) return realOs.ReplyMessage(result);
   FakeLaptop::SentMessage* handled = fake.AnotherThreadsMessage();
   // With only this thread's own messages, no sender waits.

@@ -7,8 +7,32 @@
 // the calls, drive a virtual clock and inject failures. `realOs` keeps the
 // real table so a double can pass a call through or restore the table.
 //
-// Member types are taken from the platform's own declarations, so the
-// calling convention and argument types always match the real function.
+// One list, LUMAREST_OS_CALLS, makes the struct's members, the real table
+// (platform/os_calls.cpp) and the names the fakes' call log prints
+// (kOsCallNames), so a member cannot be filled with another call's function
+// and a log name cannot drift from its call. Member types are taken from the
+// platform's own declarations, so the calling convention and argument types
+// always match the real function.
+//
+// Deliberately not in the list, because they reach nothing outside the
+// process or cannot be replaced one call at a time:
+// - the methods of the COM objects (IWbemLocator::ConnectServer,
+//   IWbemServices::ExecQuery, IEnumWbemClassObject::Next,
+//   IWbemClassObject::Get, Release): they are called on objects the seam's
+//   CoCreateInstance returns, so a double replaces them by returning
+//   objects of its own;
+// - SysStringLen: it reads the length stored in front of a BSTR's text,
+//   nothing else;
+// - GetCurrentProcess: a constant pseudo-handle; CompareFileTime and
+//   MapGenericMask: arithmetic on their arguments;
+// - the check tool's console output (WriteConsoleW, WriteFile,
+//   ReadConsoleInputW, FlushConsoleInputBuffer in check/console_output.cpp)
+//   and its command line and UI language (check/main.cpp): they sit behind
+//   ToolOutput (check/check_tool.h) and RunCheckTool's arguments, which the
+//   tests replace whole;
+// - the starter DLL's calls: it has a seam of its own (starter/starter_os.h);
+// - LoadLibraryExW and GetProcAddress in platform/system32.h, which fill the
+//   list's late-bound entries themselves.
 #pragma once
 
 #include <windows.h>
@@ -30,120 +54,152 @@ using PrintTextFn = int (*)(FILE* file, const char* text);
 using ScanTokenFn = int (*)(FILE* file, char* buffer, unsigned size);
 using FcloseFn = int (*)(FILE* file);
 
+// Every call of the seam, one row each, in the order of the table:
+//   SYSTEM(name)                   the platform's function of that name
+//   LATE(name, real)               the same, from a DLL that is not among the
+//                                  known DLLs: `real` (os_calls.cpp) resolves
+//                                  it from System32 at first use
+//   CRT(member, type, real, name)  a C runtime call, by the shape it is
+//                                  used in; `name` is the runtime function
+//                                  the call log prints
+// clang-format off
+#define LUMAREST_OS_CALLS(SYSTEM, LATE, CRT)                                      \
+  /* Loader and kernel. */                                                        \
+  SYSTEM(SetDefaultDllDirectories)                                                \
+  SYSTEM(OpenMutexW)                                                              \
+  SYSTEM(CreateMutexW)                                                            \
+  SYSTEM(GetLastError)                                                            \
+  SYSTEM(CloseHandle)                                                             \
+  SYSTEM(GetSystemPowerStatus)                                                    \
+  SYSTEM(Sleep)                                                                   \
+                                                                                  \
+  /* Window system: start-up, window, loop and dialog. */                         \
+  SYSTEM(LoadStringW)                                                             \
+  SYSTEM(LoadIconW)                                                               \
+  SYSTEM(LoadCursorW)                                                             \
+  SYSTEM(RegisterClassExW)                                                        \
+  SYSTEM(CreateWindowExW)                                                         \
+  SYSTEM(ShowWindow)                                                              \
+  SYSTEM(UpdateWindow)                                                            \
+  SYSTEM(LoadAcceleratorsW)                                                       \
+  SYSTEM(GetMessageW)                                                             \
+  SYSTEM(TranslateAcceleratorW)                                                   \
+  SYSTEM(TranslateMessage)                                                        \
+  SYSTEM(DispatchMessageW)                                                        \
+  SYSTEM(DefWindowProcW)                                                          \
+  SYSTEM(BeginPaint)                                                              \
+  SYSTEM(EndPaint)                                                                \
+  SYSTEM(DialogBoxParamW)                                                         \
+  SYSTEM(EndDialog)                                                               \
+  SYSTEM(DestroyWindow)                                                           \
+  SYSTEM(PostQuitMessage)                                                         \
+  SYSTEM(FindWindowW) /* the diagnostic's look for a running controller */      \
+  /* Whether the message being handled was sent by another thread and is */       \
+  /* still unanswered, and the early answer to it. */                             \
+  SYSTEM(InSendMessageEx)                                                         \
+  SYSTEM(ReplyMessage)                                                            \
+                                                                                  \
+  /* Session notifications (wtsapi32, resolved from System32 at first use). */    \
+  LATE(WTSRegisterSessionNotification, RegisterSessionNotification)               \
+  LATE(WTSUnRegisterSessionNotification, UnRegisterSessionNotification)           \
+                                                                                  \
+  /* Display devices and modes. */                                                \
+  SYSTEM(EnumDisplayDevicesW)                                                     \
+  SYSTEM(EnumDisplaySettingsW)                                                    \
+  SYSTEM(ChangeDisplaySettingsW)                                                  \
+  /* The display configuration, for the diagnostic's look at Windows 11's */      \
+  /* Dynamic refresh rate (user32, Windows 7 and later). */                       \
+  SYSTEM(GetDisplayConfigBufferSizes)                                             \
+  SYSTEM(QueryDisplayConfig)                                                      \
+                                                                                  \
+  /* Registry, read only. */                                                      \
+  SYSTEM(RegOpenKeyExW)                                                           \
+  SYSTEM(RegQueryValueExW)                                                        \
+  SYSTEM(RegEnumKeyExW)                                                           \
+  SYSTEM(RegGetValueW)                                                            \
+  SYSTEM(RegCloseKey)                                                             \
+  /* A power plan's name, for the diagnostic (powrprof, resolved from */          \
+  /* System32 at first use). */                                                   \
+  LATE(PowerReadFriendlyName, ReadPowerPlanName)                                  \
+                                                                                  \
+  /* COM and automation. */                                                       \
+  SYSTEM(CoInitializeEx)                                                          \
+  SYSTEM(CoInitializeSecurity)                                                    \
+  SYSTEM(CoCreateInstance)                                                        \
+  SYSTEM(CoSetProxyBlanket)                                                       \
+  SYSTEM(CoUninitialize)                                                          \
+  SYSTEM(SysAllocString)                                                          \
+  SYSTEM(SysFreeString)                                                           \
+  SYSTEM(VariantInit)                                                             \
+  SYSTEM(VariantClear)                                                            \
+                                                                                  \
+  /* Files and their security, for the diagnostic: it reads the state files */    \
+  /* sharing them with every other opener and asks the file's security */         \
+  /* whether this user may write it, so it never stands in a controller's way. */ \
+  SYSTEM(CreateFileW)                                                             \
+  SYSTEM(ReadFile)                                                                \
+  SYSTEM(GetFileAttributesW)                                                      \
+  SYSTEM(GetFileSecurityW)                                                        \
+  SYSTEM(OpenProcessToken)                                                        \
+  SYSTEM(DuplicateToken)                                                          \
+  SYSTEM(AccessCheck)                                                             \
+                                                                                  \
+  /* C runtime files. */                                                          \
+  CRT(access, AccessFn, CrtAccess, "_access")                                     \
+  CRT(fopen_s, FopenFn, CrtFopen, "fopen_s")                                      \
+  CRT(printText, PrintTextFn, CrtPrintText, "fprintf")                            \
+  CRT(scanToken, ScanTokenFn, CrtScanToken, "fscanf_s")                           \
+  CRT(fclose, FcloseFn, CrtFclose, "fclose")                                      \
+                                                                                  \
+  /* Sessions and processes, for the diagnostic: every signed-in user's */        \
+  /* session, whether a controller runs in it and whether that user turned */     \
+  /* Lumarest off (wtsapi32 resolved from System32 at first use); and who */      \
+  /* started the diagnostic, to know whether a person is looking at its */        \
+  /* console. */                                                                  \
+  LATE(WTSEnumerateSessionsW, EnumerateSessions)                                  \
+  LATE(WTSFreeMemory, FreeSessionMemory)                                          \
+  SYSTEM(WTSGetActiveConsoleSessionId)                                            \
+  LATE(WTSQuerySessionInformationW, QuerySessionInformation)                      \
+  LATE(WTSQueryUserToken, QueryUserToken)                                         \
+  SYSTEM(GetTokenInformation)                                                     \
+  SYSTEM(ConvertSidToStringSidW)                                                  \
+  SYSTEM(LocalFree)                                                               \
+  SYSTEM(GetCurrentProcessId)                                                     \
+  SYSTEM(ProcessIdToSessionId)                                                    \
+  SYSTEM(CreateToolhelp32Snapshot)                                                \
+  SYSTEM(Process32FirstW)                                                         \
+  SYSTEM(Process32NextW)                                                          \
+  SYSTEM(OpenProcess)                                                             \
+  SYSTEM(QueryFullProcessImageNameW)                                              \
+  SYSTEM(GetProcessTimes)                                                         \
+  SYSTEM(GetSystemWindowsDirectoryW)                                              \
+  SYSTEM(GetStdHandle)                                                            \
+  SYSTEM(GetConsoleMode)                                                          \
+  SYSTEM(GetConsoleProcessList)
+
+// clang-format on
+
 struct OsCalls {
-  // Loader and kernel.
-  decltype(&::SetDefaultDllDirectories) SetDefaultDllDirectories;
-  decltype(&::OpenMutexW) OpenMutexW;
-  decltype(&::CreateMutexW) CreateMutexW;
-  decltype(&::GetLastError) GetLastError;
-  decltype(&::CloseHandle) CloseHandle;
-  decltype(&::GetSystemPowerStatus) GetSystemPowerStatus;
-  decltype(&::Sleep) Sleep;
-
-  // Window system: start-up, window, loop and dialog.
-  decltype(&::LoadStringW) LoadStringW;
-  decltype(&::LoadIconW) LoadIconW;
-  decltype(&::LoadCursorW) LoadCursorW;
-  decltype(&::RegisterClassExW) RegisterClassExW;
-  decltype(&::CreateWindowExW) CreateWindowExW;
-  decltype(&::ShowWindow) ShowWindow;
-  decltype(&::UpdateWindow) UpdateWindow;
-  decltype(&::LoadAcceleratorsW) LoadAcceleratorsW;
-  decltype(&::GetMessageW) GetMessageW;
-  decltype(&::TranslateAcceleratorW) TranslateAcceleratorW;
-  decltype(&::TranslateMessage) TranslateMessage;
-  decltype(&::DispatchMessageW) DispatchMessageW;
-  decltype(&::DefWindowProcW) DefWindowProcW;
-  decltype(&::BeginPaint) BeginPaint;
-  decltype(&::EndPaint) EndPaint;
-  decltype(&::DialogBoxParamW) DialogBoxParamW;
-  decltype(&::EndDialog) EndDialog;
-  decltype(&::DestroyWindow) DestroyWindow;
-  decltype(&::PostQuitMessage) PostQuitMessage;
-  decltype(&::FindWindowW) FindWindowW;  // the diagnostic's look for a running controller
-  // Whether the message being handled was sent by another thread and is
-  // still unanswered, and the early answer to it.
-  decltype(&::InSendMessageEx) InSendMessageEx;
-  decltype(&::ReplyMessage) ReplyMessage;
-
-  // Session notifications (wtsapi32, resolved from System32 at first use).
-  decltype(&::WTSRegisterSessionNotification) WTSRegisterSessionNotification;
-  decltype(&::WTSUnRegisterSessionNotification) WTSUnRegisterSessionNotification;
-
-  // Display devices and modes.
-  decltype(&::EnumDisplayDevicesW) EnumDisplayDevicesW;
-  decltype(&::EnumDisplaySettingsW) EnumDisplaySettingsW;
-  decltype(&::ChangeDisplaySettingsW) ChangeDisplaySettingsW;
-  // The display configuration, for the diagnostic's look at Windows 11's
-  // Dynamic refresh rate (user32, Windows 7 and later).
-  decltype(&::GetDisplayConfigBufferSizes) GetDisplayConfigBufferSizes;
-  decltype(&::QueryDisplayConfig) QueryDisplayConfig;
-
-  // Registry, read only.
-  decltype(&::RegOpenKeyExW) RegOpenKeyExW;
-  decltype(&::RegQueryValueExW) RegQueryValueExW;
-  decltype(&::RegEnumKeyExW) RegEnumKeyExW;
-  decltype(&::RegGetValueW) RegGetValueW;
-  decltype(&::RegCloseKey) RegCloseKey;
-  // A power plan's name, for the diagnostic (powrprof, resolved from
-  // System32 at first use).
-  decltype(&::PowerReadFriendlyName) PowerReadFriendlyName;
-
-  // COM and automation.
-  decltype(&::CoInitializeEx) CoInitializeEx;
-  decltype(&::CoInitializeSecurity) CoInitializeSecurity;
-  decltype(&::CoCreateInstance) CoCreateInstance;
-  decltype(&::CoSetProxyBlanket) CoSetProxyBlanket;
-  decltype(&::CoUninitialize) CoUninitialize;
-  decltype(&::SysAllocString) SysAllocString;
-  decltype(&::SysFreeString) SysFreeString;
-  decltype(&::VariantInit) VariantInit;
-  decltype(&::VariantClear) VariantClear;
-
-  // Files and their security, for the diagnostic: it reads the state files
-  // sharing them with every other opener and asks the file's security
-  // whether this user may write it, so it never stands in a controller's way.
-  decltype(&::CreateFileW) CreateFileW;
-  decltype(&::ReadFile) ReadFile;
-  decltype(&::GetFileAttributesW) GetFileAttributesW;
-  decltype(&::GetFileSecurityW) GetFileSecurityW;
-  decltype(&::OpenProcessToken) OpenProcessToken;
-  decltype(&::DuplicateToken) DuplicateToken;
-  decltype(&::AccessCheck) AccessCheck;
-
-  // C runtime files.
-  AccessFn access;
-  FopenFn fopen_s;
-  PrintTextFn printText;
-  ScanTokenFn scanToken;
-  FcloseFn fclose;
-
-  // Sessions and processes, for the diagnostic: every signed-in user's
-  // session, whether a controller runs in it and whether that user turned
-  // Lumarest off (wtsapi32 resolved from System32 at first use); and who
-  // started the diagnostic, to know whether a person is looking at its
-  // console.
-  decltype(&::WTSEnumerateSessionsW) WTSEnumerateSessionsW;
-  decltype(&::WTSFreeMemory) WTSFreeMemory;
-  decltype(&::WTSGetActiveConsoleSessionId) WTSGetActiveConsoleSessionId;
-  decltype(&::WTSQuerySessionInformationW) WTSQuerySessionInformationW;
-  decltype(&::WTSQueryUserToken) WTSQueryUserToken;
-  decltype(&::GetTokenInformation) GetTokenInformation;
-  decltype(&::ConvertSidToStringSidW) ConvertSidToStringSidW;
-  decltype(&::LocalFree) LocalFree;
-  decltype(&::GetCurrentProcessId) GetCurrentProcessId;
-  decltype(&::ProcessIdToSessionId) ProcessIdToSessionId;
-  decltype(&::CreateToolhelp32Snapshot) CreateToolhelp32Snapshot;
-  decltype(&::Process32FirstW) Process32FirstW;
-  decltype(&::Process32NextW) Process32NextW;
-  decltype(&::OpenProcess) OpenProcess;
-  decltype(&::QueryFullProcessImageNameW) QueryFullProcessImageNameW;
-  decltype(&::GetProcessTimes) GetProcessTimes;
-  decltype(&::GetSystemWindowsDirectoryW) GetSystemWindowsDirectoryW;
-  decltype(&::GetStdHandle) GetStdHandle;
-  decltype(&::GetConsoleMode) GetConsoleMode;
-  decltype(&::GetConsoleProcessList) GetConsoleProcessList;
+#define LUMAREST_MEMBER(name) decltype(&::name) name;
+#define LUMAREST_LATE_MEMBER(name, real) decltype(&::name) name;
+#define LUMAREST_CRT_MEMBER(member, type, real, logged) type member;
+  LUMAREST_OS_CALLS(LUMAREST_MEMBER, LUMAREST_LATE_MEMBER, LUMAREST_CRT_MEMBER)
+#undef LUMAREST_MEMBER
+#undef LUMAREST_LATE_MEMBER
+#undef LUMAREST_CRT_MEMBER
 };
+
+// The name each call has in the fakes' call log: the platform function's.
+struct OsCallNames {
+#define LUMAREST_NAME(name) const char* name = #name;
+#define LUMAREST_LATE_NAME(name, real) const char* name = #name;
+#define LUMAREST_CRT_NAME(member, type, real, logged) const char* member = logged;
+  LUMAREST_OS_CALLS(LUMAREST_NAME, LUMAREST_LATE_NAME, LUMAREST_CRT_NAME)
+#undef LUMAREST_NAME
+#undef LUMAREST_LATE_NAME
+#undef LUMAREST_CRT_NAME
+};
+inline constexpr OsCallNames kOsCallNames{};
 
 extern OsCalls os;
 extern const OsCalls realOs;
