@@ -5,6 +5,8 @@
 
 #include "app/resources/version.h"
 #include "check/text_encoding.h"
+#include "platform/startup_approved.h"
+#include "policy/power_scheme.h"
 
 namespace {
 
@@ -100,7 +102,8 @@ ConditionDetail DescribeScheme(const Examination& e, Language l) {
                     {e.schemeName.empty() ? QuoteForPerson(e.scheme)
                                           : Say(Text::kSchemeNamed, l,
                                                 {QuoteForPerson(e.schemeName), QuoteForPerson(e.scheme)})});
-  d.hint = Say(e.schemeStatus != ERROR_SUCCESS ? Text::kHintSchemeUnreadable : Text::kHintScheme, l);
+  d.hint = Say(e.schemeStatus != ERROR_SUCCESS ? Text::kHintSchemeUnreadable : Text::kHintScheme, l,
+               {kExemptPowerScheme});
   return d;
 }
 
@@ -252,7 +255,7 @@ std::wstring DescribeController(const Examination& e, Language l) {
 }
 
 std::wstring DescribeAutostart(const Examination& e, Language l) {
-  return Say(e.autostart ? Text::kAutostartYes : Text::kAutostartNo, l);
+  return Say(e.autostart ? Text::kAutostartYes : Text::kAutostartNo, l, {kRunKey, kRunValueName});
 }
 
 std::wstring DescribeCapability(const Examination& e, Language l) {

@@ -11,6 +11,7 @@
 #include "check/power_plan_name.h"
 #include "platform/hresult_error.h"
 #include "platform/os_calls.h"
+#include "platform/startup_approved.h"
 #include "policy/rate_gate.h"
 #include "policy/restore_decision.h"
 
@@ -23,8 +24,6 @@ const wchar_t kControllerTitle[] = L"Lumarest";
 
 // Where the package registers the controller for every user's log-on. The
 // package is 32-bit, so on 64-bit Windows the value lives in the 32-bit view.
-const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const wchar_t kRunValue[] = L"Lumarest";
 
 // The observers keep what the probes tell them. They are told from inside
 // the probes, which hold COM objects and registry keys meanwhile, so running
@@ -93,7 +92,7 @@ bool AutostartRegistered() {
   HKEY run = nullptr;
   if (os.RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ | KEY_WOW64_32KEY, &run) != ERROR_SUCCESS)
     return false;
-  const bool found = os.RegQueryValueExW(run, kRunValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  const bool found = os.RegQueryValueExW(run, kRunValueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
   os.RegCloseKey(run);
   return found;
 }

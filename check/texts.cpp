@@ -84,10 +84,8 @@ constexpr Row kTexts[] = {
     {Text::kSchemeUnreadable, L"\"ActivePowerScheme\" cannot be read (error {0})",
      L"無法讀取 \"ActivePowerScheme\"（錯誤 {0}）"},
     {Text::kHintScheme,
-     L"choose another power plan in Power Options; while the plan 6fecc5ae-f350-48a5-b669-b472cb895ccf "
-     L"is active the controller stands aside.",
-     L"在「電源選項」中選擇其他電源計劃；電源計劃 6fecc5ae-f350-48a5-b669-b472cb895ccf "
-     L"使用中時，控制程式不會動作。"},
+     L"choose another power plan in Power Options; while the plan {0} is active the controller stands aside.",
+     L"在「電源選項」中選擇其他電源計劃；電源計劃 {0} 使用中時，控制程式不會動作。"},
 
     {Text::kHintSchemeUnreadable,
      L"Windows keeps the active power plan under HKLM\\SYSTEM\\CurrentControlSet\\Control\\Power\\User\\Default"
@@ -190,10 +188,8 @@ constexpr Row kTexts[] = {
     {Text::kControllerAbsentStarts, L"not running in this session; it starts at the next sign-in",
      L"未在此工作階段中執行；下次登入時會啟動"},
     {Text::kAutostartLabel, L"Autostart", L"自動啟動"},
-    {Text::kAutostartYes, L"\"Lumarest\" is registered under HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-     L"已在 HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run 中登錄 \"Lumarest\""},
-    {Text::kAutostartNo, L"\"Lumarest\" is not registered under HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-     L"未在 HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run 中登錄 \"Lumarest\""},
+    {Text::kAutostartYes, L"\"{1}\" is registered under HKLM\\{0}", L"已在 HKLM\\{0} 中登錄 \"{1}\""},
+    {Text::kAutostartNo, L"\"{1}\" is not registered under HKLM\\{0}", L"未在 HKLM\\{0} 中登錄 \"{1}\""},
     {Text::kCapableLabel, L"This laptop", L"這部筆電"},
     {Text::kCapableYes, L"can be switched to {0} Hz on battery", L"使用電池時可切換為 {0} Hz"},
     {Text::kCapableNo, L"cannot be switched: {0}", L"無法切換：{0}"},

@@ -15,7 +15,10 @@
 
 #include <windows.h>
 
-// The name of the package's Run value, and of its Startup apps record.
+// The package's Run value under HKEY_LOCAL_MACHINE (in the 32-bit view on
+// 64-bit Windows: the package is 32-bit), and the name of its Startup apps
+// record.
+inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kRunValueName[] = L"Lumarest";
 
 // The three registry calls the rule makes, from the caller's seam.

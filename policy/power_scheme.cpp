@@ -9,7 +9,6 @@
 namespace {
 
 const wchar_t kPowerSchemes[] = L"SYSTEM\\CurrentControlSet\\Control\\Power\\User\\Default\\PowerSchemes";
-const wchar_t kExemptScheme[] = L"6fecc5ae-f350-48a5-b669-b472cb895ccf";
 
 constexpr DWORD kSchemeLimitBytes = 260;  // half the buffer: the text always ends in zeros
 
@@ -31,5 +30,5 @@ LSTATUS QueryActivePowerScheme(HKEY key, wchar_t (&scheme)[kSchemeUnits]) {
 bool IsExemptPowerScheme(const wchar_t (&scheme)[kSchemeUnits]) {
   // The value need not be terminated, but the buffer's second half is never
   // filled, so it is.
-  return wcsncmp(scheme, kExemptScheme, kSchemeUnits) == 0;
+  return wcsncmp(scheme, kExemptPowerScheme, kSchemeUnits) == 0;
 }

@@ -6,6 +6,9 @@
 
 constexpr DWORD kSchemeUnits = 260;
 
+// The exempt scheme, as "ActivePowerScheme" holds it.
+inline constexpr wchar_t kExemptPowerScheme[] = L"6fecc5ae-f350-48a5-b669-b472cb895ccf";
+
 // Opens HKEY_LOCAL_MACHINE\...\Power\User\Default\PowerSchemes for reading.
 LSTATUS OpenPowerSchemes(HKEY* key);
 
