@@ -27,17 +27,17 @@ BOOL WINAPI FakeEnumDisplayDevicesW(LPCWSTR device, DWORD index, PDISPLAY_DEVICE
   if (fake.Failable(kOsCallNames.EnumDisplayDevicesW)) return FALSE;
   const DWORD cb = record->cb;
   if (device == nullptr) {
-    if (index >= fake.adapters.size()) return FALSE;
+    if (index >= fake.display.adapters.size()) return FALSE;
     *record = {};
     record->cb = cb;
     Copy(record->DeviceName, AdapterName(index));
-    Copy(record->DeviceString, fake.adapters[index].description);
+    Copy(record->DeviceString, fake.display.adapters[index].description);
     record->StateFlags = index == 0 ? (DISPLAY_DEVICE_ATTACHED_TO_DESKTOP | DISPLAY_DEVICE_PRIMARY_DEVICE) : 0;
     return TRUE;
   }
-  for (std::size_t a = 0; a < fake.adapters.size(); ++a) {
+  for (std::size_t a = 0; a < fake.display.adapters.size(); ++a) {
     if (AdapterName(a) != name) continue;
-    const std::vector<DWORD>& monitors = fake.adapters[a].monitorFlags;
+    const std::vector<DWORD>& monitors = fake.display.adapters[a].monitorFlags;
     if (index >= monitors.size()) return FALSE;
     *record = {};
     record->cb = cb;
@@ -54,10 +54,10 @@ BOOL WINAPI FakeEnumDisplaySettingsW(LPCWSTR device, DWORD modeIndex, DEVMODEW* 
   fake.Log(kOsCallNames.EnumDisplaySettingsW, Narrow(device ? device : L"(null)") + " mode=" +
                                        std::to_string(static_cast<long>(modeIndex)));
   if (mode == nullptr || mode->dmSize != sizeof(DEVMODEW)) return FALSE;
-  if (fake.Failable(kOsCallNames.EnumDisplaySettingsW) || fake.modeReadFails) return FALSE;
-  if (fake.adapters.empty()) return FALSE;
+  if (fake.Failable(kOsCallNames.EnumDisplaySettingsW) || fake.display.modeReadFails) return FALSE;
+  if (fake.display.adapters.empty()) return FALSE;
   if (device != nullptr && AdapterName(0) != device) return FALSE;
-  FakeMode answer = fake.mode;
+  FakeMode answer = fake.display.mode;
   if (modeIndex != ENUM_CURRENT_SETTINGS) {
     const std::vector<FakeMode> listed = fake.ListedModes();
     if (modeIndex >= listed.size()) return FALSE;
@@ -85,20 +85,20 @@ LONG WINAPI FakeChangeDisplaySettingsW(DEVMODEW* mode, DWORD flags) {
            mode ? mode->dmDisplayFrequency : 0ul, static_cast<unsigned long>(flags));
   fake.Log(kOsCallNames.ChangeDisplaySettingsW, detail);
   if (mode == nullptr) return DISP_CHANGE_BADPARAM;
-  fake.submittedModes.push_back(*mode);
+  fake.display.submittedModes.push_back(*mode);
   if (fake.Failable(kOsCallNames.ChangeDisplaySettingsW)) return DISP_CHANGE_FAILED;
-  if (fake.changeResult) return *fake.changeResult;
+  if (fake.display.changeResult) return *fake.display.changeResult;
   if (mode->dmSize != sizeof(DEVMODEW)) return DISP_CHANGE_BADMODE;
-  if (!fake.acceptedRates.empty() &&
-      std::find(fake.acceptedRates.begin(), fake.acceptedRates.end(), mode->dmDisplayFrequency) ==
-          fake.acceptedRates.end())
+  if (!fake.display.acceptedRates.empty() &&
+      std::find(fake.display.acceptedRates.begin(), fake.display.acceptedRates.end(), mode->dmDisplayFrequency) ==
+          fake.display.acceptedRates.end())
     return DISP_CHANGE_BADMODE;
-  if (mode->dmPelsWidth != fake.mode.width || mode->dmPelsHeight != fake.mode.height ||
-      mode->dmBitsPerPel != fake.mode.bitsPerPixel)
+  if (mode->dmPelsWidth != fake.display.mode.width || mode->dmPelsHeight != fake.display.mode.height ||
+      mode->dmBitsPerPel != fake.display.mode.bitsPerPixel)
     return DISP_CHANGE_BADMODE;  // the panel has one resolution in this model
-  fake.mode.rate = mode->dmDisplayFrequency;
+  fake.display.mode.rate = mode->dmDisplayFrequency;
   // The system tells every top-level window, before this call returns.
-  if (fake.onModeChange) fake.onModeChange();
+  if (fake.display.onModeChange) fake.display.onModeChange();
   return DISP_CHANGE_SUCCESSFUL;
 }
 
@@ -111,7 +111,7 @@ constexpr UINT32 kBoostRefreshRate = 0x10;
 
 LONG Unknown(UINT32 flags) {
   const UINT32 known = QDC_ALL_PATHS | QDC_ONLY_ACTIVE_PATHS | QDC_DATABASE_CURRENT | QDC_VIRTUAL_MODE_AWARE |
-                       QDC_INCLUDE_HMD | (F().virtualRefreshRateAware ? kVirtualRefreshRateAware : 0);
+                       QDC_INCLUDE_HMD | (F().display.virtualRefreshRateAware ? kVirtualRefreshRateAware : 0);
   return (flags & ~known) != 0 ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
 }
 
@@ -121,8 +121,8 @@ LONG WINAPI FakeGetDisplayConfigBufferSizes(UINT32 flags, UINT32* paths, UINT32*
   if (paths == nullptr || modes == nullptr) return ERROR_INVALID_PARAMETER;
   if (Unknown(flags) != ERROR_SUCCESS) return ERROR_INVALID_PARAMETER;
   if (fake.Failable(kOsCallNames.GetDisplayConfigBufferSizes)) return ERROR_ACCESS_DENIED;
-  *paths = fake.adapters.empty() ? 0 : 1;
-  *modes = fake.adapters.empty() ? 0 : 2;
+  *paths = fake.display.adapters.empty() ? 0 : 1;
+  *modes = fake.display.adapters.empty() ? 0 : 2;
   return ERROR_SUCCESS;
 }
 
@@ -134,7 +134,7 @@ LONG WINAPI FakeQueryDisplayConfig(UINT32 flags, UINT32* pathCount, DISPLAYCONFI
     return ERROR_INVALID_PARAMETER;
   if (Unknown(flags) != ERROR_SUCCESS) return ERROR_INVALID_PARAMETER;
   if (fake.Failable(kOsCallNames.QueryDisplayConfig)) return ERROR_ACCESS_DENIED;
-  const UINT32 needPaths = fake.adapters.empty() ? 0 : 1, needModes = fake.adapters.empty() ? 0 : 2;
+  const UINT32 needPaths = fake.display.adapters.empty() ? 0 : 1, needModes = fake.display.adapters.empty() ? 0 : 2;
   if (*pathCount < needPaths || *modeCount < needModes) return ERROR_INSUFFICIENT_BUFFER;
   *pathCount = needPaths;
   *modeCount = needModes;
@@ -142,19 +142,19 @@ LONG WINAPI FakeQueryDisplayConfig(UINT32 flags, UINT32* pathCount, DISPLAYCONFI
   const bool aware = (flags & kVirtualRefreshRateAware) != 0;
   DISPLAYCONFIG_PATH_INFO& path = paths[0];
   path = {};
-  path.flags = DISPLAYCONFIG_PATH_ACTIVE | (aware && fake.dynamicRefresh ? kBoostRefreshRate : 0);
+  path.flags = DISPLAYCONFIG_PATH_ACTIVE | (aware && fake.display.dynamicRefresh ? kBoostRefreshRate : 0);
   path.sourceInfo.modeInfoIdx = 0;
   path.targetInfo.modeInfoIdx = 1;
   path.targetInfo.targetAvailable = TRUE;
-  path.targetInfo.refreshRate = {fake.mode.rate * 1000, 1000};
+  path.targetInfo.refreshRate = {fake.display.mode.rate * 1000, 1000};
   modes[0] = {};
   modes[0].infoType = DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE;
-  modes[0].sourceMode.width = fake.mode.width;
-  modes[0].sourceMode.height = fake.mode.height;
+  modes[0].sourceMode.width = fake.display.mode.width;
+  modes[0].sourceMode.height = fake.display.mode.height;
   modes[0].sourceMode.position = {0, 0};
   modes[1] = {};
   modes[1].infoType = DISPLAYCONFIG_MODE_INFO_TYPE_TARGET;
-  const DWORD physical = aware && fake.physicalRate != 0 ? fake.physicalRate : fake.mode.rate;
+  const DWORD physical = aware && fake.display.physicalRate != 0 ? fake.display.physicalRate : fake.display.mode.rate;
   modes[1].targetMode.targetVideoSignalInfo.vSyncFreq = {physical * 1000, 1000};
   return ERROR_SUCCESS;
 }
@@ -162,28 +162,28 @@ LONG WINAPI FakeQueryDisplayConfig(UINT32 flags, UINT32* pathCount, DISPLAYCONFI
 }  // namespace
 
 std::vector<FakeMode> FakeLaptop::ListedModes() const {
-  if (!listedModes.empty()) return listedModes;
-  std::vector<DWORD> rates = acceptedRates;
+  if (!display.listedModes.empty()) return display.listedModes;
+  std::vector<DWORD> rates = display.acceptedRates;
   if (rates.empty())
     for (DWORD r = 24; r <= 244; ++r) rates.push_back(r);
-  rates.push_back(mode.rate);
+  rates.push_back(display.mode.rate);
   std::sort(rates.begin(), rates.end());
   rates.erase(std::unique(rates.begin(), rates.end()), rates.end());
   std::vector<FakeMode> listed;
-  for (DWORD r : rates) listed.push_back({mode.width, mode.height, mode.bitsPerPixel, r});
+  for (DWORD r : rates) listed.push_back({display.mode.width, display.mode.height, display.mode.bitsPerPixel, r});
   return listed;
 }
 
 bool FakeLaptop::DisplayBesidesPanel() const {
-  for (std::size_t a = 0; a < adapters.size(); ++a)
-    for (std::size_t m = 0; m < adapters[a].monitorFlags.size(); ++m)
-      if ((a != 0 || m != 0) && (adapters[a].monitorFlags[m] & DISPLAY_DEVICE_ACTIVE)) return true;
+  for (std::size_t a = 0; a < display.adapters.size(); ++a)
+    for (std::size_t m = 0; m < display.adapters[a].monitorFlags.size(); ++m)
+      if ((a != 0 || m != 0) && (display.adapters[a].monitorFlags[m] & DISPLAY_DEVICE_ACTIVE)) return true;
   return false;
 }
 
 void FakeLaptop::SetPanel(std::vector<DWORD> rates, DWORD current) {
-  acceptedRates = std::move(rates);
-  mode.rate = current;
+  display.acceptedRates = std::move(rates);
+  display.mode.rate = current;
 }
 
 void FakeLaptop::InstallDisplay() {

@@ -48,24 +48,24 @@ errno_t FakeFopen(FILE** file, const char* path, const char* mode) {
   const std::string mapped = fake.MapPath(path);
   if (mapped.empty()) return ENOENT;
   if (fake.Failable(kOsCallNames.fopen_s)) return EACCES;
-  auto locked = fake.lockedUntil.find(name);
-  if (locked != fake.lockedUntil.end() && fake.now < locked->second) return EACCES;
+  auto locked = fake.files.lockedUntil.find(name);
+  if (locked != fake.files.lockedUntil.end() && fake.now < locked->second) return EACCES;
   const bool writes = mode && (std::strchr(mode, 'w') || std::strchr(mode, 'a') || std::strchr(mode, '+'));
-  if (writes && fake.folderReadOnly) return EACCES;
+  if (writes && fake.files.folderReadOnly) return EACCES;
   const FakeLaptop::Sharing wanted = FopenSharing(name, mode);
   if (!fake.SharingAllows(wanted)) return EACCES;  // what the runtime makes of ERROR_SHARING_VIOLATION
   // "w" is CreateFileW's CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL, which
   // Windows refuses on an existing hidden or system file (ERROR_ACCESS_DENIED,
   // CreateFileW's page); Wine lets it through.
-  auto attributes = fake.fileAttributes.find(name);
-  if (mode && std::strchr(mode, 'w') && attributes != fake.fileAttributes.end() &&
+  auto attributes = fake.files.fileAttributes.find(name);
+  if (mode && std::strchr(mode, 'w') && attributes != fake.files.fileAttributes.end() &&
       (attributes->second & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) &&
       realOs.access(mapped.c_str(), 0) == 0)
     return EACCES;
   const errno_t result = realOs.fopen_s(file, mapped.c_str(), mode);
   if (result == 0 && *file) {
-    fake.openFiles[*file] = mapped;
-    fake.sharing[*file] = wanted;
+    fake.files.openFiles[*file] = mapped;
+    fake.files.sharing[*file] = wanted;
   }
   return result;
 }
@@ -73,7 +73,7 @@ errno_t FakeFopen(FILE** file, const char* path, const char* mode) {
 int FakePrintText(FILE* file, const char* text) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.printText, text ? text : "(null)");
-  if (!fake.openFiles.count(file)) std::abort();  // a write to a file we do not hold
+  if (!fake.files.openFiles.count(file)) std::abort();  // a write to a file we do not hold
   if (fake.Failable(kOsCallNames.printText)) return -1;
   return realOs.printText(file, text);
 }
@@ -81,7 +81,7 @@ int FakePrintText(FILE* file, const char* text) {
 int FakeScanToken(FILE* file, char* buffer, unsigned size) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.scanToken, "size=" + std::to_string(size));
-  if (!fake.openFiles.count(file)) std::abort();
+  if (!fake.files.openFiles.count(file)) std::abort();
   if (fake.Failable(kOsCallNames.scanToken)) return EOF;
   return realOs.scanToken(file, buffer, size);
 }
@@ -89,11 +89,11 @@ int FakeScanToken(FILE* file, char* buffer, unsigned size) {
 int FakeFclose(FILE* file) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.fclose);
-  auto open = fake.openFiles.find(file);
-  if (open == fake.openFiles.end()) std::abort();  // closing what is not open
+  auto open = fake.files.openFiles.find(file);
+  if (open == fake.files.openFiles.end()) std::abort();  // closing what is not open
   const std::string path = open->second;
-  fake.openFiles.erase(open);
-  fake.sharing.erase(file);
+  fake.files.openFiles.erase(open);
+  fake.files.sharing.erase(file);
   const int result = realOs.fclose(file);
   if (fake.Failable(kOsCallNames.fclose)) {
     // The buffered mark never reached the disk: what a full disk does.
@@ -116,13 +116,13 @@ HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
                               " disposition=" + std::to_string(disposition));
   const std::string mapped = path ? fake.MapPath(Narrow(path).c_str()) : std::string();
   if (mapped.empty() || fake.Failable(kOsCallNames.CreateFileW)) {
-    fake.lastError = mapped.empty() ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
+    fake.kernel.lastError = mapped.empty() ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
     return INVALID_HANDLE_VALUE;
   }
   const FakeLaptop::Sharing wanted = {name, (access & (GENERIC_READ | FILE_READ_DATA)) != 0,
                                       (access & (GENERIC_WRITE | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0, share};
   if (!fake.SharingAllows(wanted)) {
-    fake.lastError = ERROR_SHARING_VIOLATION;
+    fake.kernel.lastError = ERROR_SHARING_VIOLATION;
     return INVALID_HANDLE_VALUE;
   }
   // Wine's server does refuse an incompatible CreateFileW share (as
@@ -131,18 +131,18 @@ HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
   // sharing above, and the real file answers the rest.
   const HANDLE file = ::CreateFileA(mapped.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    fake.lastError = ::GetLastError();
+    fake.kernel.lastError = ::GetLastError();
     return file;
   }
-  fake.openHandles.insert(file);
-  fake.sharing[file] = wanted;
+  fake.files.openHandles.insert(file);
+  fake.files.sharing[file] = wanted;
   return file;
 }
 
 BOOL WINAPI FakeReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.ReadFile, "size=" + std::to_string(size));
-  if (!fake.openHandles.count(file)) std::abort();  // a read of a handle we do not hold
+  if (!fake.files.openHandles.count(file)) std::abort();  // a read of a handle we do not hold
   if (read) *read = 0;
   if (fake.Failable(kOsCallNames.ReadFile)) return FALSE;
   return realOs.ReadFile(file, buffer, size, read, overlapped);
@@ -155,8 +155,8 @@ DWORD WINAPI FakeGetFileAttributesW(LPCWSTR path) {
   if (mapped.empty() || fake.Failable(kOsCallNames.GetFileAttributesW)) return INVALID_FILE_ATTRIBUTES;
   const DWORD attributes = ::GetFileAttributesA(mapped.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return attributes;
-  auto extra = fake.fileAttributes.find(NameOf(path));
-  if (extra == fake.fileAttributes.end()) return attributes;
+  auto extra = fake.files.fileAttributes.find(NameOf(path));
+  if (extra == fake.files.fileAttributes.end()) return attributes;
   // A hidden or system file is no longer "normal", whatever else it is.
   return (attributes & ~DWORD{FILE_ATTRIBUTE_NORMAL}) | extra->second;
 }
@@ -170,16 +170,16 @@ BOOL WINAPI FakeGetFileSecurityW(LPCWSTR path, SECURITY_INFORMATION, PSECURITY_D
   fake.Log(kOsCallNames.GetFileSecurityW, name + " size=" + std::to_string(size));
   const DWORD bytes = sizeof(SECURITY_DESCRIPTOR_RELATIVE);
   if (name.empty() || fake.Failable(kOsCallNames.GetFileSecurityW)) {
-    fake.lastError = ERROR_ACCESS_DENIED;
+    fake.kernel.lastError = ERROR_ACCESS_DENIED;
     return FALSE;
   }
   if (needed) *needed = bytes;
   if (size < bytes || descriptor == nullptr) {
-    fake.lastError = ERROR_INSUFFICIENT_BUFFER;
+    fake.kernel.lastError = ERROR_INSUFFICIENT_BUFFER;
     return FALSE;
   }
   std::memset(descriptor, 0, bytes);
-  fake.securityRead[descriptor] = name;
+  fake.files.securityRead[descriptor] = name;
   return TRUE;
 }
 
@@ -193,17 +193,17 @@ BOOL WINAPI FakeOpenProcessToken(HANDLE, DWORD access, PHANDLE token) {
   fake.Log(kOsCallNames.OpenProcessToken, "access=0x" + Hex(access));
   if (fake.Failable(kOsCallNames.OpenProcessToken)) return FALSE;
   *token = NextToken();
-  fake.openTokens.insert(*token);
+  fake.files.openTokens.insert(*token);
   return TRUE;
 }
 
 BOOL WINAPI FakeDuplicateToken(HANDLE token, SECURITY_IMPERSONATION_LEVEL level, PHANDLE duplicate) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.DuplicateToken, "level=" + std::to_string(level));
-  if (!fake.openTokens.count(token)) std::abort();
+  if (!fake.files.openTokens.count(token)) std::abort();
   if (fake.Failable(kOsCallNames.DuplicateToken)) return FALSE;
   *duplicate = NextToken();
-  fake.openTokens.insert(*duplicate);
+  fake.files.openTokens.insert(*duplicate);
   return TRUE;
 }
 
@@ -211,13 +211,13 @@ BOOL WINAPI FakeAccessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD
                             PPRIVILEGE_SET, LPDWORD, LPDWORD granted, LPBOOL allowed) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.AccessCheck, "desired=0x" + Hex(desired));
-  if (!fake.openTokens.count(token)) std::abort();
-  auto file = fake.securityRead.find(descriptor);
-  if (file == fake.securityRead.end()) std::abort();  // not a descriptor GetFileSecurityW gave
+  if (!fake.files.openTokens.count(token)) std::abort();
+  auto file = fake.files.securityRead.find(descriptor);
+  if (file == fake.files.securityRead.end()) std::abort();  // not a descriptor GetFileSecurityW gave
   if (fake.Failable(kOsCallNames.AccessCheck)) return FALSE;
   // Generic rights must have been mapped to the file's own by then.
   const bool mapped = (desired & (GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL)) == 0;
-  *allowed = mapped && !fake.folderReadOnly && !fake.writeDenied.count(file->second);
+  *allowed = mapped && !fake.files.folderReadOnly && !fake.files.writeDenied.count(file->second);
   *granted = *allowed ? desired : 0;
   return TRUE;
 }
@@ -226,9 +226,9 @@ BOOL WINAPI FakeAccessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD
 
 BOOL FakeCloseFileOrToken(HANDLE handle) {
   FakeLaptop& fake = F();
-  if (fake.openTokens.erase(handle)) return TRUE;
-  if (fake.openHandles.erase(handle)) {
-    fake.sharing.erase(handle);
+  if (fake.files.openTokens.erase(handle)) return TRUE;
+  if (fake.files.openHandles.erase(handle)) {
+    fake.files.sharing.erase(handle);
     return realOs.CloseHandle(handle);
   }
   return handle != nullptr;
@@ -243,22 +243,22 @@ bool FakeLaptop::SharingAllows(const Sharing& wanted) const {
     if (held.writes && !(wanted.share & FILE_SHARE_WRITE)) return false;
     return true;
   };
-  for (const auto& [holder, held] : sharing)
+  for (const auto& [holder, held] : files.sharing)
     if (!compatible(held)) return false;
-  for (const auto& [name, held] : heldElsewhere)
+  for (const auto& [name, held] : files.heldElsewhere)
     if (!compatible(held)) return false;
   return true;
 }
 
 std::string FakeLaptop::MapPath(const char* path) const {
   const std::string name = FileName(path);
-  if (name.empty() || scratchFolder.empty()) return {};
-  return scratchFolder + "\\" + name;
+  if (name.empty() || files.scratchFolder.empty()) return {};
+  return files.scratchFolder + "\\" + name;
 }
 
 std::optional<std::string> FakeLaptop::FileContent(const std::string& name) const {
   FILE* f = nullptr;
-  if (realOs.fopen_s(&f, (scratchFolder + "\\" + name).c_str(), "rb") != 0 || !f) return std::nullopt;
+  if (realOs.fopen_s(&f, (files.scratchFolder + "\\" + name).c_str(), "rb") != 0 || !f) return std::nullopt;
   std::string content;
   char chunk[4096];
   std::size_t n;
@@ -269,14 +269,14 @@ std::optional<std::string> FakeLaptop::FileContent(const std::string& name) cons
 
 void FakeLaptop::SetFile(const std::string& name, const std::string& content) {
   FILE* f = nullptr;
-  if (realOs.fopen_s(&f, (scratchFolder + "\\" + name).c_str(), "wb") != 0 || !f) std::abort();
+  if (realOs.fopen_s(&f, (files.scratchFolder + "\\" + name).c_str(), "wb") != 0 || !f) std::abort();
   std::fwrite(content.data(), 1, content.size(), f);
   std::fclose(f);
 }
 
 void FakeLaptop::RemoveFile(const std::string& name) {
-  fileAttributes.erase(name);
-  ::DeleteFileA((scratchFolder + "\\" + name).c_str());
+  files.fileAttributes.erase(name);
+  ::DeleteFileA((files.scratchFolder + "\\" + name).c_str());
 }
 
 void FakeLaptop::InstallFiles() {

@@ -21,13 +21,13 @@ BOOL WINAPI FakeSetDefaultDllDirectories(DWORD flags) {
 BOOL WINAPI FakeGetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) {
   FakeLaptop& fake = FakeLaptop::Active();
   fake.Log(kOsCallNames.GetSystemPowerStatus);
-  if (fake.Failable(kOsCallNames.GetSystemPowerStatus) || fake.powerStatusFails) {
-    fake.lastError = ERROR_GEN_FAILURE;
+  if (fake.Failable(kOsCallNames.GetSystemPowerStatus) || fake.power.powerStatusFails) {
+    fake.kernel.lastError = ERROR_GEN_FAILURE;
     return FALSE;
   }
   *status = {};
-  status->ACLineStatus = fake.acLineStatus;
-  status->BatteryFlag = fake.acLineStatus == 1 ? 8 : 0;
+  status->ACLineStatus = fake.power.acLineStatus;
+  status->BatteryFlag = fake.power.acLineStatus == 1 ? 8 : 0;
   status->BatteryLifePercent = 80;
   status->BatteryLifeTime = static_cast<DWORD>(-1);
   status->BatteryFullLifeTime = static_cast<DWORD>(-1);
@@ -45,11 +45,11 @@ HANDLE FakeMutexHandle() { return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(
 HANDLE WINAPI FakeOpenMutexW(DWORD access, BOOL inherit, LPCWSTR name) {
   FakeLaptop& fake = FakeLaptop::Active();
   fake.Log(kOsCallNames.OpenMutexW, Narrow(name ? name : L"") + " access=" + std::to_string(access));
-  if (fake.openMutexHandle != nullptr) return fake.openMutexHandle;
+  if (fake.kernel.openMutexHandle != nullptr) return fake.kernel.openMutexHandle;
   // Behave like Windows: an open that asks for no access is refused, even
   // when the mutex exists.
-  fake.lastError = fake.mutexes.count(name ? name : L"") ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
-  if (access != 0 && fake.mutexes.count(name ? name : L"")) return FakeMutexHandle();
+  fake.kernel.lastError = fake.kernel.mutexes.count(name ? name : L"") ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+  if (access != 0 && fake.kernel.mutexes.count(name ? name : L"")) return FakeMutexHandle();
   return nullptr;
 }
 
@@ -58,18 +58,18 @@ HANDLE WINAPI FakeCreateMutexW(LPSECURITY_ATTRIBUTES, BOOL owned, LPCWSTR name) 
   const std::wstring key = name ? name : L"";
   fake.Log(kOsCallNames.CreateMutexW, Narrow(key) + (owned ? " owned" : ""));
   if (fake.Failable(kOsCallNames.CreateMutexW)) {
-    fake.lastError = ERROR_ACCESS_DENIED;
+    fake.kernel.lastError = ERROR_ACCESS_DENIED;
     return nullptr;
   }
-  fake.lastError = fake.mutexes.count(key) ? ERROR_ALREADY_EXISTS : 0;
-  fake.mutexes.insert(key);
+  fake.kernel.lastError = fake.kernel.mutexes.count(key) ? ERROR_ALREADY_EXISTS : 0;
+  fake.kernel.mutexes.insert(key);
   return FakeMutexHandle();
 }
 
 DWORD WINAPI FakeGetLastError() {
   FakeLaptop& fake = FakeLaptop::Active();
   fake.Log(kOsCallNames.GetLastError);
-  return fake.lastErrorOverride ? *fake.lastErrorOverride : fake.lastError;
+  return fake.kernel.lastErrorOverride ? *fake.kernel.lastErrorOverride : fake.kernel.lastError;
 }
 
 BOOL WINAPI FakeCloseHandle(HANDLE handle) {
@@ -81,12 +81,11 @@ BOOL WINAPI FakeCloseHandle(HANDLE handle) {
 }  // namespace
 
 FakeLaptop::FakeLaptop(unsigned layers)
-    : windowToCreate(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1000))),
-      saved_(os),
+    : saved_(os),
       layers_(layers) {
   if (active != nullptr) throw std::logic_error("only one FakeLaptop at a time");
   active = this;
-  adapters.push_back({L"Intel(R) UHD Graphics 620", {3}});
+  display.adapters.push_back({L"Intel(R) UHD Graphics 620", {3}});
   if (layers & kHardware) InstallHardware();
   if (layers & kWindowSystem) InstallWindowSystem();
 }
@@ -172,16 +171,16 @@ std::vector<DWORD> FakeLaptop::Sleeps() const {
 
 std::string FakeLaptop::Leaks() const {
   std::ostringstream out;
-  if (!openKeys.empty()) out << openKeys.size() << " registry key(s) open; ";
-  if (!openFiles.empty()) out << openFiles.size() << " file(s) open; ";
-  if (!openHandles.empty()) out << openHandles.size() << " file handle(s) open; ";
-  if (!openTokens.empty()) out << openTokens.size() << " token(s) open; ";
-  if (liveComObjects != 0) out << liveComObjects << " COM object(s) alive; ";
-  if (liveBstrs != 0) out << liveBstrs << " BSTR(s) not freed; ";
-  if (comEntries != 0) out << "COM entered " << comEntries << " time(s) more than left; ";
-  if (!openProcessHandles.empty()) out << openProcessHandles.size() << " process or snapshot handle(s) open; ";
-  if (!wtsBuffers.empty()) out << wtsBuffers.size() << " WTS buffer(s) not freed; ";
-  if (!localTexts.empty()) out << localTexts.size() << " SID text(s) not freed; ";
+  if (!registry.openKeys.empty()) out << registry.openKeys.size() << " registry key(s) open; ";
+  if (!files.openFiles.empty()) out << files.openFiles.size() << " file(s) open; ";
+  if (!files.openHandles.empty()) out << files.openHandles.size() << " file handle(s) open; ";
+  if (!files.openTokens.empty()) out << files.openTokens.size() << " token(s) open; ";
+  if (wmi.liveComObjects != 0) out << wmi.liveComObjects << " COM object(s) alive; ";
+  if (wmi.liveBstrs != 0) out << wmi.liveBstrs << " BSTR(s) not freed; ";
+  if (wmi.comEntries != 0) out << "COM entered " << wmi.comEntries << " time(s) more than left; ";
+  if (!users.openProcessHandles.empty()) out << users.openProcessHandles.size() << " process or snapshot handle(s) open; ";
+  if (!users.wtsBuffers.empty()) out << users.wtsBuffers.size() << " WTS buffer(s) not freed; ";
+  if (!users.localTexts.empty()) out << users.localTexts.size() << " SID text(s) not freed; ";
   return out.str();
 }
 

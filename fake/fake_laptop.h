@@ -119,39 +119,57 @@ class FakeLaptop {
   // Called after each call is logged (the simulated laptop prints from it).
   std::function<void(const FakeCall&)> onCall;
 
-  // ---- Power -------------------------------------------------------------
-  BYTE acLineStatus = 1;
-  bool powerStatusFails = false;
+  // The laptop's state, one group per subsystem, as the fake_*.cpp files
+  // are split: fake.display.adapters, fake.files.scratchFolder, ...
 
-  // ---- Single-instance mutex (named objects of this fake session) --------
-  std::set<std::wstring> mutexes;
+  // ---- Power (fake_laptop.cpp) ---------------------------------------------
+  struct Power {
+    BYTE acLineStatus = 1;
+    bool powerStatusFails = false;
+  } power;
 
-  // ---- Display -----------------------------------------------------------
-  std::vector<FakeAdapter> adapters;
-  FakeMode mode;                      // current mode of adapter 0
-  std::vector<DWORD> acceptedRates;   // rates the panel takes; empty: any
+  // ---- Kernel: the single-instance mutex and the last error (fake_laptop.cpp)
+  struct Kernel {
+    std::set<std::wstring> mutexes;  // named objects of this fake session
+    HANDLE openMutexHandle = nullptr;  // forced answer of OpenMutexW
+    std::optional<DWORD> lastErrorOverride;
+    DWORD lastError = 0;
+  } kernel;
+
+  // ---- Display (fake_display.cpp) -------------------------------------------
+  struct Display {
+    std::vector<FakeAdapter> adapters;
+    FakeMode mode;                     // current mode of adapter 0
+    std::vector<DWORD> acceptedRates;  // rates the panel takes; empty: any
+    // Windows 11's Dynamic refresh rate, as QueryDisplayConfig reports the
+    // panel's path with QDC_VIRTUAL_REFRESH_RATE_AWARE; a Windows that does
+    // not know that flag (Windows 10) refuses it with ERROR_INVALID_PARAMETER.
+    bool virtualRefreshRateAware = false;
+    bool dynamicRefresh = false;  // DISPLAYCONFIG_PATH_BOOST_REFRESH_RATE on the panel's path
+    DWORD physicalRate = 0;       // the panel's signal rate; 0: the current mode's
+    // The modes EnumDisplaySettingsW lists by index. Empty: one mode at the
+    // panel's one resolution and depth for each rate it takes and for its
+    // current rate, ascending; a panel that takes any rate lists every rate
+    // from 24 to 244 Hz, so that any DC rate a real range gives is offered.
+    std::vector<FakeMode> listedModes;
+    bool modeReadFails = false;
+    std::optional<LONG> changeResult;  // forces ChangeDisplaySettingsW's answer
+    std::vector<DEVMODEW> submittedModes;
+    std::function<void()> onModeChange;  // how a mode change is announced
+  } display;
+  std::vector<FakeMode> ListedModes() const;
   // An active monitor other than the panel (monitor 0 of adapter 0).
   bool DisplayBesidesPanel() const;
-  // Windows 11's Dynamic refresh rate, as QueryDisplayConfig reports the
-  // panel's path with QDC_VIRTUAL_REFRESH_RATE_AWARE; a Windows that does not
-  // know that flag (Windows 10) refuses it with ERROR_INVALID_PARAMETER.
-  bool virtualRefreshRateAware = false;
-  bool dynamicRefresh = false;  // DISPLAYCONFIG_PATH_BOOST_REFRESH_RATE on the panel's path
-  DWORD physicalRate = 0;       // the panel's signal rate; 0: the current mode's
-  // The modes EnumDisplaySettingsW lists by index. Empty: one mode at the
-  // panel's one resolution and depth for each rate it takes and for its
-  // current rate, ascending; a panel that takes any rate lists every rate
-  // from 24 to 244 Hz, so that any DC rate a real range gives is offered.
-  std::vector<FakeMode> listedModes;
-  std::vector<FakeMode> ListedModes() const;
-  bool modeReadFails = false;
-  std::optional<LONG> changeResult;   // forces ChangeDisplaySettingsW's answer
-  std::vector<DEVMODEW> submittedModes;
-  std::function<void()> onModeChange;  // how a mode change is announced
   void SetPanel(std::vector<DWORD> rates, DWORD current);
 
-  // ---- Registry (HKEY_LOCAL_MACHINE; HKEY_USERS as the key "HKEY_USERS") --
-  std::map<std::wstring, FakeRegistryKey> keys;  // full paths, lower case
+  // ---- Registry: HKEY_LOCAL_MACHINE; HKEY_USERS as the key "HKEY_USERS" (fake_registry.cpp)
+  struct Registry {
+    std::map<std::wstring, FakeRegistryKey> keys;  // full paths, lower case
+    std::set<HKEY> openKeys;
+    // Power plans' names, as PowerReadFriendlyName gives them, by the plan's
+    // GUID in lower case.
+    std::map<std::wstring, std::wstring> powerPlanNames;
+  } registry;
   std::vector<std::wstring> KeyOrder(const std::wstring& parent) const;
   FakeRegistryKey& Key(const std::wstring& path);  // created, with its parents
   void SetValue(const std::wstring& path, const std::wstring& name, DWORD type,
@@ -159,24 +177,22 @@ class FakeLaptop {
   void SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text);
   void SetDword(const std::wstring& path, const std::wstring& name, DWORD value);
   void RemoveKey(const std::wstring& path);
-  std::set<HKEY> openKeys;
-  // Power plans' names, as PowerReadFriendlyName gives them, by the plan's
-  // GUID in lower case.
-  std::map<std::wstring, std::wstring> powerPlanNames;
 
-  // ---- WMI ---------------------------------------------------------------
-  std::vector<FakeController> controllers;
-  HRESULT coInitializeResult = S_OK;
-  HRESULT securityResult = S_OK;      // CoInitializeSecurity's answer (RPC_E_TOO_LATE after the first)
-  HRESULT proxyBlanketResult = S_OK;  // CoSetProxyBlanket's answer
-  bool locatorFails = false;
-  bool connectFails = false;
-  bool queryFails = false;
-  int comEntries = 0;       // successful CoInitializeEx minus CoUninitialize
-  int liveComObjects = 0;   // fake WMI objects not yet released
-  int liveBstrs = 0;        // strings allocated through the seam and not freed
+  // ---- WMI (fake_wmi.cpp) ---------------------------------------------------
+  struct Wmi {
+    std::vector<FakeController> controllers;
+    HRESULT coInitializeResult = S_OK;
+    HRESULT securityResult = S_OK;      // CoInitializeSecurity's answer (RPC_E_TOO_LATE after the first)
+    HRESULT proxyBlanketResult = S_OK;  // CoSetProxyBlanket's answer
+    bool locatorFails = false;
+    bool connectFails = false;
+    bool queryFails = false;
+    int comEntries = 0;      // successful CoInitializeEx minus CoUninitialize
+    int liveComObjects = 0;  // fake WMI objects not yet released
+    int liveBstrs = 0;       // strings allocated through the seam and not freed
+  } wmi;
 
-  // ---- Messages sent by another thread, and COM's rule about them ---------
+  // ---- Messages sent by another thread, and COM's rule about them (fake_wmi.cpp)
   // Windows delivers the power, display and session broadcasts as messages
   // that another thread sent and waits on. While this thread handles such a
   // message and has not answered it, COM refuses its calls to another
@@ -207,59 +223,60 @@ class FakeLaptop {
   // A sender is blocked on the message being handled.
   bool SenderWaiting() const;
 
-  // ---- State files ---------------------------------------------------------
-  // The install folder the controller names is mapped to this folder.
-  std::string scratchFolder;
-  bool folderReadOnly = false;
-  std::map<std::string, std::uint64_t> lockedUntil;  // file name -> virtual time
-  std::map<FILE*, std::string> openFiles;  // open file -> its scratch path
-  std::set<HANDLE> openHandles;            // files opened with CreateFileW, not yet closed
-  std::set<HANDLE> openTokens;             // access tokens, not yet closed
-  // Windows' sharing rules, which Wine does not enforce: every open file, by
-  // the FILE* or HANDLE that holds it, with what it reads or writes and what
-  // it lets others do. fopen_s shares reading for a reading open and
-  // nothing for any other; CreateFileW shares what it is asked to.
+  // ---- State files (fake_files.cpp) -----------------------------------------
+  // Windows' sharing rules, which Wine's fopen_s does not apply: every open
+  // file, by the FILE* or HANDLE that holds it, with what it reads or writes
+  // and what it lets others do. fopen_s shares reading for a reading open
+  // and nothing for any other; CreateFileW shares what it is asked to.
   struct Sharing {
     std::string name;  // the file, as the install folder names it
     bool reads = false;
     bool writes = false;
     DWORD share = 0;  // FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
   };
-  std::map<const void*, Sharing> sharing;
-  std::map<std::string, Sharing> heldElsewhere;  // another process's open, by file name
+  struct Files {
+    // The install folder the controller names is mapped to this folder.
+    std::string scratchFolder;
+    bool folderReadOnly = false;
+    std::map<std::string, std::uint64_t> lockedUntil;  // file name -> virtual time
+    std::map<FILE*, std::string> openFiles;  // open file -> its scratch path
+    std::set<HANDLE> openHandles;            // files opened with CreateFileW, not yet closed
+    std::set<HANDLE> openTokens;             // access tokens, not yet closed
+    std::map<const void*, Sharing> sharing;
+    std::map<std::string, Sharing> heldElsewhere;  // another process's open, by file name
+    // The files' security: those this user may not write (AccessCheck
+    // denies it), besides every file while `folderReadOnly` is set.
+    std::set<std::string> writeDenied;
+    // Attributes a state file carries besides what the real file has
+    // (FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM), by file name. Windows
+    // refuses to open an existing hidden or system file with CREATE_ALWAYS,
+    // which fopen_s "w" asks for (CreateFileW's page: ERROR_ACCESS_DENIED);
+    // Wine does not, so the fake applies the rule. Removing the file clears
+    // them.
+    std::map<std::string, DWORD> fileAttributes;
+    std::map<const void*, std::string> securityRead;  // descriptor buffer -> the file it describes
+  } files;
   bool SharingAllows(const Sharing& wanted) const;
-  // The files' security: those this user may not write (AccessCheck denies
-  // it), besides every file while `folderReadOnly` is set.
-  std::set<std::string> writeDenied;
-  // Attributes a state file carries besides what the real file has
-  // (FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM), by file name. Windows
-  // refuses to open an existing hidden or system file with CREATE_ALWAYS,
-  // which fopen_s "w" asks for (CreateFileW's page: ERROR_ACCESS_DENIED);
-  // Wine does not, so the fake applies the rule. Removing the file clears
-  // them.
-  std::map<std::string, DWORD> fileAttributes;
-  std::map<const void*, std::string> securityRead;  // descriptor buffer -> the file it describes
   std::string MapPath(const char* path) const;  // empty when outside the folder
   std::optional<std::string> FileContent(const std::string& name) const;
   void SetFile(const std::string& name, const std::string& content);
   void RemoveFile(const std::string& name);
 
-  // ---- Window system (kWindowSystem only) ----------------------------------
-  HWND windowToCreate;             // what CreateWindowExW answers
-  WNDCLASSEXW registeredClass = {};
-  std::wstring registeredClassName;
-  std::deque<MSG> queue;           // what GetMessageW hands out, then WM_QUIT
-  std::optional<BOOL> getMessageResult;  // forces GetMessageW's answer
-  LRESULT defWindowProcResult = 0;
-  int translateAcceleratorResult = 0;
-  INT_PTR dialogResult = IDOK;
-  HANDLE openMutexHandle = nullptr;   // forced answer of OpenMutexW
-  std::optional<DWORD> lastErrorOverride;
-  DWORD lastError = 0;
-  std::function<void()> duringDialog;  // runs while the fake About box is open
-  std::vector<std::pair<std::wstring, std::wstring>> topLevelWindows;  // class, title: FindWindowW
+  // ---- Window system, kWindowSystem only (fake_window.cpp) ------------------
+  struct Window {
+    HWND windowToCreate = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1000));  // what CreateWindowExW answers
+    WNDCLASSEXW registeredClass = {};
+    std::wstring registeredClassName;
+    std::deque<MSG> queue;  // what GetMessageW hands out, then WM_QUIT
+    std::optional<BOOL> getMessageResult;  // forces GetMessageW's answer
+    LRESULT defWindowProcResult = 0;
+    int translateAcceleratorResult = 0;
+    INT_PTR dialogResult = IDOK;
+    std::function<void()> duringDialog;  // runs while the fake About box is open
+    std::vector<std::pair<std::wstring, std::wstring>> topLevelWindows;  // class, title: FindWindowW
+  } window;
 
-  // ---- Sessions and processes (fake_sessions.cpp) --------------------------
+  // ---- Sessions and processes (fake_sessions.cpp) ---------------------------
   // Unless a test says otherwise: session 0 (services, no user) and session
   // 1, the console, with "LAPTOP\owner" signed in; this process is
   // lumarest-check in session 1, run by that user from Command Prompt, with
@@ -280,16 +297,22 @@ class FakeLaptop {
     std::uint64_t started = 0;  // creation time (100 ns units)
     bool refused = false;       // OpenProcess and ProcessIdToSessionId refused (another user's)
   };
-  std::vector<Session> sessions;
-  std::vector<Process> processes;
-  DWORD consoleSession = 1;          // 0xFFFFFFFF: no console session
-  bool sessionListFails = false;
-  bool asSystem = false;
-  DWORD selfId = 4242;
-  std::wstring selfSid;              // this process's token's user
-  bool stdoutIsConsole = false;
-  DWORD consoleProcessCount = 2;     // GetConsoleProcessList's answer
-  std::wstring windowsFolder = L"C:\\Windows";
+  struct Users {
+    std::vector<Session> sessions;
+    std::vector<Process> processes;
+    DWORD consoleSession = 1;  // 0xFFFFFFFF: no console session
+    bool sessionListFails = false;
+    bool asSystem = false;
+    DWORD selfId = 4242;
+    std::wstring selfSid;  // this process's token's user
+    bool stdoutIsConsole = false;
+    DWORD consoleProcessCount = 2;  // GetConsoleProcessList's answer
+    std::wstring windowsFolder = L"C:\\Windows";
+    std::set<HANDLE> openProcessHandles;        // processes and snapshots, not yet closed
+    std::set<void*> wtsBuffers;                 // WTS memory not yet freed
+    std::set<void*> localTexts;                 // SID texts not yet given to LocalFree
+    std::map<HANDLE, std::wstring> tokenUsers;  // session tokens -> their user's SID
+  } users;
   // A user signed in to session `id` as DOMAIN\name, with the installed
   // controller running there or not, and with Lumarest turned off in that
   // user's Startup apps or not (a record 03 under StartupApproved\Run32).
@@ -297,10 +320,6 @@ class FakeLaptop {
   // A process of `path` in `session`, started after every other one.
   DWORD AddProcess(const std::wstring& path, DWORD session, DWORD parentId = 4);
   Process* FindProcess(DWORD id);
-  std::set<HANDLE> openProcessHandles;   // processes and snapshots, not yet closed
-  std::set<void*> wtsBuffers;            // WTS memory not yet freed
-  std::set<void*> localTexts;            // SID texts not yet given to LocalFree
-  std::map<HANDLE, std::wstring> tokenUsers;  // session tokens -> their user's SID
 
  private:
   OsCalls saved_;

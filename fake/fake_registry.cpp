@@ -66,12 +66,12 @@ LSTATUS WINAPI FakeRegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSA
   *out = nullptr;
   if (!known) return ERROR_INVALID_HANDLE;
   if (fake.Failable(kOsCallNames.RegOpenKeyExW)) return ERROR_ACCESS_DENIED;
-  auto it = fake.keys.find(path);
-  if (it == fake.keys.end()) return ERROR_FILE_NOT_FOUND;
+  auto it = fake.registry.keys.find(path);
+  if (it == fake.registry.keys.end()) return ERROR_FILE_NOT_FOUND;
   if (it->second.unreadable) return ERROR_ACCESS_DENIED;
   HKEY handle = reinterpret_cast<HKEY>(nextHandle++);
   handles[handle] = path;
-  fake.openKeys.insert(handle);
+  fake.registry.openKeys.insert(handle);
   *out = handle;
   return ERROR_SUCCESS;
 }
@@ -80,7 +80,7 @@ LSTATUS WINAPI FakeRegCloseKey(HKEY key) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.RegCloseKey);
   if (handles.erase(key) == 0) return ERROR_INVALID_HANDLE;
-  fake.openKeys.erase(key);
+  fake.registry.openKeys.erase(key);
   return ERROR_SUCCESS;
 }
 
@@ -91,7 +91,7 @@ LSTATUS WINAPI FakeRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LP
   std::wstring path;
   if (!PathOf(key, &path)) return ERROR_INVALID_HANDLE;
   if (fake.Failable(kOsCallNames.RegQueryValueExW)) return ERROR_ACCESS_DENIED;
-  const FakeRegistryKey& k = fake.keys[path];
+  const FakeRegistryKey& k = fake.registry.keys[path];
   auto v = k.values.find(Lower(name ? name : L""));
   if (v == k.values.end()) return ERROR_FILE_NOT_FOUND;
   return CopyOut(v->second.type, v->second.data, type, data, size);
@@ -145,8 +145,8 @@ LSTATUS WINAPI FakeRegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR value, DWORD f
                                " size=" + (size ? std::to_string(*size) : "-"));
   if (!known) return ERROR_INVALID_HANDLE;
   if (fake.Failable(kOsCallNames.RegGetValueW)) return ERROR_ACCESS_DENIED;
-  auto k = fake.keys.find(path);
-  if (k == fake.keys.end()) return ERROR_FILE_NOT_FOUND;
+  auto k = fake.registry.keys.find(path);
+  if (k == fake.registry.keys.end()) return ERROR_FILE_NOT_FOUND;
   if (k->second.unreadable) return ERROR_ACCESS_DENIED;
   auto v = k->second.values.find(Lower(value ? value : L""));
   if (v == k->second.values.end()) return ERROR_FILE_NOT_FOUND;
@@ -168,7 +168,7 @@ LSTATUS WINAPI FakeRegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR value, DWORD f
 std::vector<std::wstring> FakeLaptop::KeyOrder(const std::wstring& parent) const {
   std::vector<std::wstring> children;
   const std::wstring prefix = parent.empty() ? L"" : parent + L"\\";
-  for (const auto& [path, key] : keys) {
+  for (const auto& [path, key] : registry.keys) {
     if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) continue;
     const std::wstring rest = path.substr(prefix.size());
     if (rest.find(L'\\') == std::wstring::npos) children.push_back(rest);
@@ -179,8 +179,8 @@ std::vector<std::wstring> FakeLaptop::KeyOrder(const std::wstring& parent) const
 FakeRegistryKey& FakeLaptop::Key(const std::wstring& path) {
   const std::wstring lower = Lower(path);
   for (std::size_t at = lower.find(L'\\'); at != std::wstring::npos; at = lower.find(L'\\', at + 1))
-    keys[lower.substr(0, at)];
-  return keys[lower];
+    registry.keys[lower.substr(0, at)];
+  return registry.keys[lower];
 }
 
 void FakeLaptop::SetValue(const std::wstring& path, const std::wstring& name, DWORD type,
@@ -202,9 +202,9 @@ void FakeLaptop::SetDword(const std::wstring& path, const std::wstring& name, DW
 
 void FakeLaptop::RemoveKey(const std::wstring& path) {
   const std::wstring lower = Lower(path);
-  for (auto it = keys.begin(); it != keys.end();) {
+  for (auto it = registry.keys.begin(); it != registry.keys.end();) {
     if (it->first == lower || it->first.rfind(lower + L"\\", 0) == 0)
-      it = keys.erase(it);
+      it = registry.keys.erase(it);
     else
       ++it;
   }
@@ -224,8 +224,8 @@ DWORD WINAPI FakePowerReadFriendlyName(HKEY root, const GUID* scheme, const GUID
   fake.Log(kOsCallNames.PowerReadFriendlyName, Narrow(text) + (buffer ? " buffer" : " size"));
   if (root != nullptr || subgroup != nullptr || setting != nullptr || size == nullptr) return ERROR_INVALID_PARAMETER;
   if (fake.Failable(kOsCallNames.PowerReadFriendlyName)) return ERROR_ACCESS_DENIED;
-  auto plan = fake.powerPlanNames.find(text);
-  if (plan == fake.powerPlanNames.end()) return ERROR_FILE_NOT_FOUND;
+  auto plan = fake.registry.powerPlanNames.find(text);
+  if (plan == fake.registry.powerPlanNames.end()) return ERROR_FILE_NOT_FOUND;
   const DWORD needed = static_cast<DWORD>((plan->second.size() + 1) * sizeof(wchar_t));
   if (buffer == nullptr) {
     *size = needed;

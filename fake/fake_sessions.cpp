@@ -26,7 +26,7 @@ std::map<HANDLE, Walk> snapshots;
 std::map<HANDLE, DWORD> processHandles;  // handle -> process id
 
 FakeLaptop::Session* FindSession(DWORD id) {
-  for (FakeLaptop::Session& s : F().sessions)
+  for (FakeLaptop::Session& s : F().users.sessions)
     if (s.id == id) return &s;
   return nullptr;
 }
@@ -35,19 +35,19 @@ FakeLaptop::Session* FindSession(DWORD id) {
 void* WtsAlloc(std::size_t bytes) {
   void* memory = std::calloc(1, bytes);
   if (memory == nullptr) std::abort();
-  F().wtsBuffers.insert(memory);
+  F().users.wtsBuffers.insert(memory);
   return memory;
 }
 
 BOOL WINAPI FakeWTSEnumerateSessionsW(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOW* info, DWORD* count) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.WTSEnumerateSessionsW);
-  if (fake.Failable(kOsCallNames.WTSEnumerateSessionsW) || fake.sessionListFails) {
-    fake.lastError = RPC_S_SERVER_UNAVAILABLE;
+  if (fake.Failable(kOsCallNames.WTSEnumerateSessionsW) || fake.users.sessionListFails) {
+    fake.kernel.lastError = RPC_S_SERVER_UNAVAILABLE;
     return FALSE;
   }
   std::vector<const FakeLaptop::Session*> listed;
-  for (const FakeLaptop::Session& s : fake.sessions)
+  for (const FakeLaptop::Session& s : fake.users.sessions)
     if (s.listed) listed.push_back(&s);
   auto* list = static_cast<WTS_SESSION_INFOW*>(WtsAlloc((listed.size() + 1) * sizeof(WTS_SESSION_INFOW)));
   for (std::size_t i = 0; i < listed.size(); ++i) {
@@ -62,14 +62,14 @@ BOOL WINAPI FakeWTSEnumerateSessionsW(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOW* 
 void WINAPI FakeWTSFreeMemory(void* memory) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.WTSFreeMemory);
-  if (fake.wtsBuffers.erase(memory) == 0) std::abort();  // not a buffer the fake gave
+  if (fake.users.wtsBuffers.erase(memory) == 0) std::abort();  // not a buffer the fake gave
   std::free(memory);
 }
 
 DWORD WINAPI FakeWTSGetActiveConsoleSessionId() {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.WTSGetActiveConsoleSessionId);
-  return fake.consoleSession;
+  return fake.users.consoleSession;
 }
 
 BOOL WINAPI FakeWTSQuerySessionInformationW(HANDLE, DWORD id, WTS_INFO_CLASS what, LPWSTR* buffer, DWORD* bytes) {
@@ -77,12 +77,12 @@ BOOL WINAPI FakeWTSQuerySessionInformationW(HANDLE, DWORD id, WTS_INFO_CLASS wha
   fake.Log(kOsCallNames.WTSQuerySessionInformationW, std::to_string(id) + " class=" + std::to_string(what));
   *buffer = nullptr;
   if (fake.Failable(kOsCallNames.WTSQuerySessionInformationW)) {
-    fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
+    fake.kernel.lastError = ERROR_NOT_ENOUGH_MEMORY;
     return FALSE;
   }
   const FakeLaptop::Session* s = FindSession(id);
   if (s == nullptr || s->nameRefused || (what != WTSUserName && what != WTSDomainName)) {
-    fake.lastError = s == nullptr ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    fake.kernel.lastError = s == nullptr ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
     return FALSE;
   }
   const std::wstring& text = what == WTSUserName ? s->user : s->domain;
@@ -98,21 +98,21 @@ BOOL WINAPI FakeWTSQueryUserToken(ULONG id, PHANDLE token) {
   fake.Log(kOsCallNames.WTSQueryUserToken, std::to_string(id));
   *token = nullptr;
   if (fake.Failable(kOsCallNames.WTSQueryUserToken)) {
-    fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
+    fake.kernel.lastError = ERROR_NOT_ENOUGH_MEMORY;
     return FALSE;
   }
-  if (!fake.asSystem) {
-    fake.lastError = ERROR_PRIVILEGE_NOT_HELD;
+  if (!fake.users.asSystem) {
+    fake.kernel.lastError = ERROR_PRIVILEGE_NOT_HELD;
     return FALSE;
   }
   const FakeLaptop::Session* s = FindSession(id);
   if (s == nullptr || s->user.empty()) {
-    fake.lastError = ERROR_NO_TOKEN;
+    fake.kernel.lastError = ERROR_NO_TOKEN;
     return FALSE;
   }
   *token = NewHandle();
-  fake.openTokens.insert(*token);  // CloseHandle gives it back (FakeCloseFileOrToken)
-  fake.tokenUsers[*token] = s->sid;
+  fake.files.openTokens.insert(*token);  // CloseHandle gives it back (FakeCloseFileOrToken)
+  fake.users.tokenUsers[*token] = s->sid;
   return TRUE;
 }
 
@@ -120,24 +120,24 @@ BOOL WINAPI FakeGetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS what, 
                                     DWORD* needed) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.GetTokenInformation, std::to_string(what));
-  if (!fake.openTokens.count(token)) std::abort();  // a token the fake never gave, or one closed
+  if (!fake.files.openTokens.count(token)) std::abort();  // a token the fake never gave, or one closed
   if (fake.Failable(kOsCallNames.GetTokenInformation)) {
-    fake.lastError = ERROR_ACCESS_DENIED;
+    fake.kernel.lastError = ERROR_ACCESS_DENIED;
     return FALSE;
   }
   if (what != TokenUser) {
-    fake.lastError = ERROR_INVALID_PARAMETER;
+    fake.kernel.lastError = ERROR_INVALID_PARAMETER;
     return FALSE;
   }
-  auto user = fake.tokenUsers.find(token);
-  const std::wstring sidText = user != fake.tokenUsers.end() ? user->second : fake.selfSid;
+  auto user = fake.users.tokenUsers.find(token);
+  const std::wstring sidText = user != fake.users.tokenUsers.end() ? user->second : fake.users.selfSid;
   PSID sid = nullptr;
   if (!::ConvertStringSidToSidW(sidText.c_str(), &sid)) std::abort();  // a test gave a malformed SID
   const DWORD sidBytes = ::GetLengthSid(sid);
   *needed = static_cast<DWORD>(sizeof(TOKEN_USER)) + sidBytes;
   if (size < *needed) {
     ::LocalFree(sid);
-    fake.lastError = ERROR_INSUFFICIENT_BUFFER;
+    fake.kernel.lastError = ERROR_INSUFFICIENT_BUFFER;
     return FALSE;
   }
   auto* tokenUser = static_cast<TOKEN_USER*>(buffer);
@@ -153,37 +153,37 @@ BOOL WINAPI FakeConvertSidToStringSidW(PSID sid, LPWSTR* text) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.ConvertSidToStringSidW);
   if (fake.Failable(kOsCallNames.ConvertSidToStringSidW)) {
-    fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
+    fake.kernel.lastError = ERROR_NOT_ENOUGH_MEMORY;
     return FALSE;
   }
   if (!realOs.ConvertSidToStringSidW(sid, text)) std::abort();
-  fake.localTexts.insert(*text);
+  fake.users.localTexts.insert(*text);
   return TRUE;
 }
 
 HLOCAL WINAPI FakeLocalFree(HLOCAL memory) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.LocalFree);
-  if (fake.localTexts.erase(memory) == 0) std::abort();  // not a text the fake gave
+  if (fake.users.localTexts.erase(memory) == 0) std::abort();  // not a text the fake gave
   return ::LocalFree(memory);
 }
 
 DWORD WINAPI FakeGetCurrentProcessId() {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.GetCurrentProcessId);
-  return fake.selfId;
+  return fake.users.selfId;
 }
 
 BOOL WINAPI FakeProcessIdToSessionId(DWORD id, DWORD* session) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.ProcessIdToSessionId, std::to_string(id));
   if (fake.Failable(kOsCallNames.ProcessIdToSessionId)) {
-    fake.lastError = ERROR_ACCESS_DENIED;
+    fake.kernel.lastError = ERROR_ACCESS_DENIED;
     return FALSE;
   }
   const FakeLaptop::Process* p = fake.FindProcess(id);
   if (p == nullptr || p->refused) {
-    fake.lastError = p == nullptr ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
+    fake.kernel.lastError = p == nullptr ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
     return FALSE;
   }
   *session = p->session;
@@ -194,12 +194,12 @@ HANDLE WINAPI FakeCreateToolhelp32Snapshot(DWORD flags, DWORD) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.CreateToolhelp32Snapshot, "flags=0x" + Hex(flags));
   if (fake.Failable(kOsCallNames.CreateToolhelp32Snapshot)) {
-    fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
+    fake.kernel.lastError = ERROR_NOT_ENOUGH_MEMORY;
     return INVALID_HANDLE_VALUE;
   }
   HANDLE snapshot = NewHandle();
-  snapshots[snapshot] = {fake.processes, 0};
-  fake.openProcessHandles.insert(snapshot);
+  snapshots[snapshot] = {fake.users.processes, 0};
+  fake.users.openProcessHandles.insert(snapshot);
   return snapshot;
 }
 
@@ -208,12 +208,12 @@ BOOL NextEntry(HANDLE snapshot, PROCESSENTRY32W* entry, bool first) {
   auto walk = snapshots.find(snapshot);
   if (walk == snapshots.end()) std::abort();
   if (entry->dwSize != sizeof(PROCESSENTRY32W)) {
-    fake.lastError = ERROR_BAD_LENGTH;
+    fake.kernel.lastError = ERROR_BAD_LENGTH;
     return FALSE;
   }
   if (first) walk->second.next = 0;
   if (walk->second.next >= walk->second.processes.size()) {
-    fake.lastError = ERROR_NO_MORE_FILES;
+    fake.kernel.lastError = ERROR_NO_MORE_FILES;
     return FALSE;
   }
   const FakeLaptop::Process& p = walk->second.processes[walk->second.next++];
@@ -239,17 +239,17 @@ HANDLE WINAPI FakeOpenProcess(DWORD access, BOOL, DWORD id) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.OpenProcess, std::to_string(id) + " access=0x" + Hex(access));
   if (fake.Failable(kOsCallNames.OpenProcess)) {
-    fake.lastError = ERROR_ACCESS_DENIED;
+    fake.kernel.lastError = ERROR_ACCESS_DENIED;
     return nullptr;
   }
   const FakeLaptop::Process* p = fake.FindProcess(id);
   if (p == nullptr || p->refused) {
-    fake.lastError = p == nullptr ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
+    fake.kernel.lastError = p == nullptr ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
     return nullptr;
   }
   HANDLE process = NewHandle();
   processHandles[process] = id;
-  fake.openProcessHandles.insert(process);
+  fake.users.openProcessHandles.insert(process);
   return process;
 }
 
@@ -264,11 +264,11 @@ BOOL WINAPI FakeQueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR n
   fake.Log(kOsCallNames.QueryFullProcessImageNameW, "flags=" + std::to_string(flags));
   const FakeLaptop::Process* p = ProcessOf(process);
   if (fake.Failable(kOsCallNames.QueryFullProcessImageNameW) || p == nullptr) {
-    fake.lastError = ERROR_GEN_FAILURE;
+    fake.kernel.lastError = ERROR_GEN_FAILURE;
     return FALSE;
   }
   if (*size <= p->path.size()) {
-    fake.lastError = ERROR_INSUFFICIENT_BUFFER;
+    fake.kernel.lastError = ERROR_INSUFFICIENT_BUFFER;
     return FALSE;
   }
   std::wmemcpy(name, p->path.c_str(), p->path.size() + 1);
@@ -282,7 +282,7 @@ BOOL WINAPI FakeGetProcessTimes(HANDLE process, FILETIME* created, FILETIME* exi
   fake.Log(kOsCallNames.GetProcessTimes);
   const FakeLaptop::Process* p = ProcessOf(process);
   if (fake.Failable(kOsCallNames.GetProcessTimes) || p == nullptr) {
-    fake.lastError = ERROR_GEN_FAILURE;
+    fake.kernel.lastError = ERROR_GEN_FAILURE;
     return FALSE;
   }
   created->dwLowDateTime = static_cast<DWORD>(p->started);
@@ -294,7 +294,7 @@ BOOL WINAPI FakeGetProcessTimes(HANDLE process, FILETIME* created, FILETIME* exi
 UINT WINAPI FakeGetSystemWindowsDirectoryW(LPWSTR buffer, UINT size) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.GetSystemWindowsDirectoryW);
-  const std::wstring& folder = fake.windowsFolder;
+  const std::wstring& folder = fake.users.windowsFolder;
   if (size <= folder.size()) return static_cast<UINT>(folder.size() + 1);
   std::wmemcpy(buffer, folder.c_str(), folder.size() + 1);
   return static_cast<UINT>(folder.size());
@@ -308,8 +308,8 @@ HANDLE WINAPI FakeGetStdHandle(DWORD which) {
 BOOL WINAPI FakeGetConsoleMode(HANDLE handle, DWORD* mode) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.GetConsoleMode);
-  if (handle != kStdOut || !fake.stdoutIsConsole) {
-    fake.lastError = ERROR_INVALID_HANDLE;
+  if (handle != kStdOut || !fake.users.stdoutIsConsole) {
+    fake.kernel.lastError = ERROR_INVALID_HANDLE;
     return FALSE;
   }
   *mode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
@@ -319,22 +319,22 @@ BOOL WINAPI FakeGetConsoleMode(HANDLE handle, DWORD* mode) {
 DWORD WINAPI FakeGetConsoleProcessList(DWORD* list, DWORD size) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.GetConsoleProcessList);
-  for (DWORD i = 0; i < size && i < fake.consoleProcessCount; ++i) list[i] = i == 0 ? fake.selfId : 4000 + i;
-  return fake.consoleProcessCount;
+  for (DWORD i = 0; i < size && i < fake.users.consoleProcessCount; ++i) list[i] = i == 0 ? fake.users.selfId : 4000 + i;
+  return fake.users.consoleProcessCount;
 }
 
 }  // namespace
 
 bool FakeCloseProcessHandle(HANDLE handle) {
   FakeLaptop& fake = F();
-  if (fake.openProcessHandles.erase(handle) == 0) return false;
+  if (fake.users.openProcessHandles.erase(handle) == 0) return false;
   snapshots.erase(handle);
   processHandles.erase(handle);
   return true;
 }
 
 FakeLaptop::Process* FakeLaptop::FindProcess(DWORD id) {
-  for (Process& p : processes)
+  for (Process& p : users.processes)
     if (p.id == id) return &p;
   return nullptr;
 }
@@ -342,11 +342,11 @@ FakeLaptop::Process* FakeLaptop::FindProcess(DWORD id) {
 DWORD FakeLaptop::AddProcess(const std::wstring& path, DWORD session, DWORD parentId) {
   DWORD id = 5000;
   std::uint64_t started = 1;
-  for (const Process& p : processes) {
+  for (const Process& p : users.processes) {
     if (p.id >= id) id = p.id + 4;
     if (p.started >= started) started = p.started + 1;
   }
-  processes.push_back({id, parentId, path, session, started, false});
+  users.processes.push_back({id, parentId, path, session, started, false});
   return id;
 }
 
@@ -358,12 +358,12 @@ void FakeLaptop::SignIn(DWORD id, const std::wstring& domainAndName, bool contro
   s.user = slash == std::wstring::npos ? domainAndName : domainAndName.substr(slash + 1);
   s.sid = L"S-1-5-21-1000-1000-1000-" + std::to_wstring(1000 + id);
   bool replaced = false;
-  for (Session& existing : sessions)
+  for (Session& existing : users.sessions)
     if (existing.id == id) {
       existing = s;
       replaced = true;
     }
-  if (!replaced) sessions.push_back(s);
+  if (!replaced) users.sessions.push_back(s);
   if (controller) AddProcess(kController, id);
   if (turnedOff)
     SetValue(L"HKEY_USERS\\" + s.sid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run32",
@@ -373,12 +373,12 @@ void FakeLaptop::SignIn(DWORD id, const std::wstring& domainAndName, bool contro
 void FakeLaptop::InstallSessions() {
   snapshots.clear();
   processHandles.clear();
-  sessions = {{0, L"", L"", L"", true, false}};
+  users.sessions = {{0, L"", L"", L"", true, false}};
   SignIn(1, L"LAPTOP\\owner", false, false);
-  selfSid = sessions.back().sid;
-  processes = {{4, 0, L"System", 0, 1, true},
+  users.selfSid = users.sessions.back().sid;
+  users.processes = {{4, 0, L"System", 0, 1, true},
                {4000, 4, L"C:\\Windows\\System32\\cmd.exe", 1, 10, false},
-               {selfId, 4000, L"C:\\Program Files (x86)\\Kelvane\\Lumarest\\lumarest-check.exe", 1, 20, false}};
+               {users.selfId, 4000, L"C:\\Program Files (x86)\\Kelvane\\Lumarest\\lumarest-check.exe", 1, 20, false}};
   os.WTSEnumerateSessionsW = FakeWTSEnumerateSessionsW;
   os.WTSFreeMemory = FakeWTSFreeMemory;
   os.WTSGetActiveConsoleSessionId = FakeWTSGetActiveConsoleSessionId;

@@ -35,9 +35,9 @@ HCURSOR WINAPI FakeLoadCursorW(HINSTANCE instance, LPCWSTR id) {
 ATOM WINAPI FakeRegisterClassExW(const WNDCLASSEXW* windowClass) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.RegisterClassExW, Narrow(windowClass->lpszClassName));
-  fake.registeredClass = *windowClass;
-  fake.registeredClassName = windowClass->lpszClassName;
-  fake.registeredClass.lpszClassName = fake.registeredClassName.c_str();
+  fake.window.registeredClass = *windowClass;
+  fake.window.registeredClassName = windowClass->lpszClassName;
+  fake.window.registeredClass.lpszClassName = fake.window.registeredClassName.c_str();
   return 0xC001;
 }
 
@@ -51,7 +51,7 @@ HWND WINAPI FakeCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title,
            static_cast<unsigned long>(style), x, y, width, height, static_cast<void*>(parent),
            static_cast<void*>(menu), param);
   fake.Log(kOsCallNames.CreateWindowExW, detail);
-  return fake.windowToCreate;
+  return fake.window.windowToCreate;
 }
 
 BOOL WINAPI FakeShowWindow(HWND, int command) {
@@ -82,15 +82,15 @@ HACCEL WINAPI FakeLoadAcceleratorsW(HINSTANCE, LPCWSTR id) {
 BOOL WINAPI FakeGetMessageW(LPMSG message, HWND, UINT, UINT) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.GetMessageW);
-  if (fake.getMessageResult) return *fake.getMessageResult;
-  if (fake.queue.empty()) {
+  if (fake.window.getMessageResult) return *fake.window.getMessageResult;
+  if (fake.window.queue.empty()) {
     // An empty queue ends the loop as a WM_QUIT with code 0 would.
     *message = {};
     message->message = WM_QUIT;
     return FALSE;
   }
-  *message = fake.queue.front();
-  fake.queue.pop_front();
+  *message = fake.window.queue.front();
+  fake.window.queue.pop_front();
   return message->message == WM_QUIT ? FALSE : TRUE;
 }
 
@@ -100,7 +100,7 @@ int WINAPI FakeTranslateAcceleratorW(HWND window, HACCEL table, LPMSG message) {
   snprintf(detail, sizeof detail, "%u window=%p table=%p", message->message,
            static_cast<void*>(window), static_cast<void*>(table));
   fake.Log(kOsCallNames.TranslateAcceleratorW, detail);
-  return fake.translateAcceleratorResult;
+  return fake.window.translateAcceleratorResult;
 }
 
 BOOL WINAPI FakeTranslateMessage(const MSG* message) {
@@ -111,15 +111,15 @@ BOOL WINAPI FakeTranslateMessage(const MSG* message) {
 LRESULT WINAPI FakeDispatchMessageW(const MSG* message) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.DispatchMessageW, std::to_string(message->message));
-  if (fake.registeredClass.lpfnWndProc == nullptr) return 0;
-  return fake.registeredClass.lpfnWndProc(message->hwnd, message->message, message->wParam,
+  if (fake.window.registeredClass.lpfnWndProc == nullptr) return 0;
+  return fake.window.registeredClass.lpfnWndProc(message->hwnd, message->message, message->wParam,
                                           message->lParam);
 }
 
 LRESULT WINAPI FakeDefWindowProcW(HWND, UINT message, WPARAM wParam, LPARAM) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.DefWindowProcW, std::to_string(message) + " " + std::to_string(wParam));
-  return fake.defWindowProcResult;
+  return fake.window.defWindowProcResult;
 }
 
 HDC WINAPI FakeBeginPaint(HWND, LPPAINTSTRUCT paint) {
@@ -140,9 +140,9 @@ INT_PTR WINAPI FakeDialogBoxParamW(HINSTANCE instance, LPCWSTR id, HWND owner, D
   snprintf(detail, sizeof detail, "%s instance=%p owner=%p param=%ld", Id(id).c_str(),
            static_cast<void*>(instance), static_cast<void*>(owner), static_cast<long>(param));
   fake.Log(kOsCallNames.DialogBoxParamW, detail);
-  if (fake.duringDialog) fake.duringDialog();
+  if (fake.window.duringDialog) fake.window.duringDialog();
   fake.Log("DialogBoxParamW.closed");
-  return fake.dialogResult;
+  return fake.window.dialogResult;
 }
 
 BOOL WINAPI FakeEndDialog(HWND, INT_PTR result) {
@@ -153,8 +153,8 @@ BOOL WINAPI FakeEndDialog(HWND, INT_PTR result) {
 BOOL WINAPI FakeDestroyWindow(HWND window) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.DestroyWindow);
-  if (fake.registeredClass.lpfnWndProc != nullptr)
-    fake.registeredClass.lpfnWndProc(window, WM_DESTROY, 0, 0);
+  if (fake.window.registeredClass.lpfnWndProc != nullptr)
+    fake.window.registeredClass.lpfnWndProc(window, WM_DESTROY, 0, 0);
   return TRUE;
 }
 
@@ -164,7 +164,7 @@ void WINAPI FakePostQuitMessage(int code) {
   MSG quit = {};
   quit.message = WM_QUIT;
   quit.wParam = static_cast<WPARAM>(code);
-  fake.queue.push_back(quit);
+  fake.window.queue.push_back(quit);
 }
 
 // Top-level windows of other processes in this session, by class and title.
@@ -173,7 +173,7 @@ HWND WINAPI FakeFindWindowW(LPCWSTR className, LPCWSTR title) {
   const std::wstring c = className ? className : L"";
   const std::wstring t = title ? title : L"";
   fake.Log(kOsCallNames.FindWindowW, Narrow(c) + "|" + Narrow(t));
-  for (const auto& window : fake.topLevelWindows)
+  for (const auto& window : fake.window.topLevelWindows)
     if (window.first == c && window.second == t) return reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1100));
   return nullptr;
 }

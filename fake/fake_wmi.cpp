@@ -20,8 +20,8 @@ std::string Text(BSTR text) { return text ? Narrow(text) : std::string("(null)")
 template <class Interface>
 class Counted : public Interface {
  public:
-  Counted() { ++F().liveComObjects; }
-  virtual ~Counted() { --F().liveComObjects; }
+  Counted() { ++F().wmi.liveComObjects; }
+  virtual ~Counted() { --F().wmi.liveComObjects; }
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (iid == IID_IUnknown || iid == __uuidof(Interface)) {
       *out = static_cast<Interface*>(this);
@@ -73,7 +73,7 @@ class FakeClassObject : public Counted<IWbemClassObject> {
       case VT_NULL: case VT_EMPTY: break;
       case VT_BSTR:
         value->bstrVal = realOs.SysAllocString(source->text.c_str());
-        ++fake.liveBstrs;
+        ++fake.wmi.liveBstrs;
         break;
       case VT_I1: value->cVal = static_cast<CHAR>(source->number); break;
       case VT_UI1: value->bVal = static_cast<BYTE>(source->number); break;
@@ -162,10 +162,10 @@ class FakeServices : public Counted<IWbemServices> {
                               Hex(flags) +
                               (context ? "|context" : ""));
     *result = nullptr;
-    if (fake.Failable("ExecQuery") || fake.queryFails) return WBEM_E_INVALID_QUERY;
+    if (fake.Failable("ExecQuery") || fake.wmi.queryFails) return WBEM_E_INVALID_QUERY;
     if (fake.SenderWaiting()) return RPC_E_CANTCALLOUT_ININPUTSYNCCALL;
     // What the driver reports now: a docked laptop's may give another range.
-    std::vector<FakeController> listed = fake.controllers;
+    std::vector<FakeController> listed = fake.wmi.controllers;
     if (fake.DisplayBesidesPanel())
       for (FakeController& c : listed) {
         if (c.externalMaxRefreshRate) c.maxRefreshRate = *c.externalMaxRefreshRate;
@@ -211,7 +211,7 @@ class FakeLocator : public Counted<IWbemLocator> {
                                   Text(locale) + "|" + std::to_string(securityFlags) + "|" +
                                   Text(authority) + (context ? "|context" : ""));
     *services = nullptr;
-    if (fake.Failable("ConnectServer") || fake.connectFails) return WBEM_E_INVALID_NAMESPACE;
+    if (fake.Failable("ConnectServer") || fake.wmi.connectFails) return WBEM_E_INVALID_NAMESPACE;
     if (fake.SenderWaiting()) return RPC_E_CANTCALLOUT_ININPUTSYNCCALL;
     *services = new FakeServices();
     return WBEM_S_NO_ERROR;
@@ -222,14 +222,14 @@ HRESULT WINAPI FakeCoInitializeEx(LPVOID reserved, DWORD flags) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.CoInitializeEx, std::string(reserved ? "reserved " : "") + "flags=" + std::to_string(flags));
   if (fake.Failable(kOsCallNames.CoInitializeEx)) return E_OUTOFMEMORY;
-  if (SUCCEEDED(fake.coInitializeResult)) ++fake.comEntries;
-  return fake.coInitializeResult;
+  if (SUCCEEDED(fake.wmi.coInitializeResult)) ++fake.wmi.comEntries;
+  return fake.wmi.coInitializeResult;
 }
 
 void WINAPI FakeCoUninitialize() {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.CoUninitialize);
-  --fake.comEntries;
+  --fake.wmi.comEntries;
 }
 
 HRESULT WINAPI FakeCoInitializeSecurity(PSECURITY_DESCRIPTOR descriptor, LONG services,
@@ -245,7 +245,7 @@ HRESULT WINAPI FakeCoInitializeSecurity(PSECURITY_DESCRIPTOR descriptor, LONG se
            static_cast<unsigned long>(capabilities), reserved3 ? "r3" : "null");
   fake.Log(kOsCallNames.CoInitializeSecurity, detail);
   if (fake.Failable(kOsCallNames.CoInitializeSecurity)) return E_FAIL;
-  return fake.securityResult;
+  return fake.wmi.securityResult;
 }
 
 HRESULT WINAPI FakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out) {
@@ -254,10 +254,10 @@ HRESULT WINAPI FakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD conte
   fake.Log(kOsCallNames.CoCreateInstance, std::string(right ? "WbemLocator" : "other") +
                                    (outer ? " outer" : "") + " context=" + std::to_string(context));
   *out = nullptr;
-  if (fake.Failable(kOsCallNames.CoCreateInstance) || fake.locatorFails) return REGDB_E_CLASSNOTREG;
+  if (fake.Failable(kOsCallNames.CoCreateInstance) || fake.wmi.locatorFails) return REGDB_E_CLASSNOTREG;
   if (!right || outer != nullptr) return REGDB_E_CLASSNOTREG;
   // A thread that entered COM in another apartment model may still create.
-  if (fake.comEntries <= 0 && fake.coInitializeResult != RPC_E_CHANGED_MODE) return CO_E_NOTINITIALIZED;
+  if (fake.wmi.comEntries <= 0 && fake.wmi.coInitializeResult != RPC_E_CHANGED_MODE) return CO_E_NOTINITIALIZED;
   *out = static_cast<IWbemLocator*>(new FakeLocator());
   return S_OK;
 }
@@ -274,7 +274,7 @@ HRESULT WINAPI FakeCoSetProxyBlanket(IUnknown* proxy, DWORD authn, DWORD authz, 
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.CoSetProxyBlanket, detail);
   if (fake.Failable(kOsCallNames.CoSetProxyBlanket)) return E_FAIL;
-  return fake.proxyBlanketResult;
+  return fake.wmi.proxyBlanketResult;
 }
 
 BSTR WINAPI FakeSysAllocString(const OLECHAR* text) {
@@ -282,14 +282,14 @@ BSTR WINAPI FakeSysAllocString(const OLECHAR* text) {
   fake.Log(kOsCallNames.SysAllocString, Narrow(text ? text : L""));
   if (fake.Failable(kOsCallNames.SysAllocString)) return nullptr;
   BSTR made = realOs.SysAllocString(text);
-  if (made) ++fake.liveBstrs;
+  if (made) ++fake.wmi.liveBstrs;
   return made;
 }
 
 void WINAPI FakeSysFreeString(BSTR text) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.SysFreeString, Text(text));
-  if (text) --fake.liveBstrs;
+  if (text) --fake.wmi.liveBstrs;
   realOs.SysFreeString(text);
 }
 
@@ -301,7 +301,7 @@ void WINAPI FakeVariantInit(VARIANTARG* value) {
 HRESULT WINAPI FakeVariantClear(VARIANTARG* value) {
   FakeLaptop& fake = F();
   fake.Log(kOsCallNames.VariantClear, std::to_string(value->vt));
-  if (value->vt == VT_BSTR && value->bstrVal != nullptr) --fake.liveBstrs;
+  if (value->vt == VT_BSTR && value->bstrVal != nullptr) --fake.wmi.liveBstrs;
   return realOs.VariantClear(value);
 }
 

@@ -20,10 +20,10 @@ void SetUpIrisLaptop(FakeLaptop& fake, const LaptopPreset& preset, const std::st
     controllerState.dcRate = 48;
     controllerState.acRate = 144;
   }
-  fake.scratchFolder = MakeScratchFolder(scratchTag);
+  fake.files.scratchFolder = MakeScratchFolder(scratchTag);
   fake.SetPanel({48, 60, 144}, preset.rate);
-  fake.acLineStatus = preset.acLine;
-  fake.controllers = {{FakeProperty::Text(L"NVIDIA GeForce MX450"), FakeProperty::Int(165), FakeProperty::Int(60)},
+  fake.power.acLineStatus = preset.acLine;
+  fake.wmi.controllers = {{FakeProperty::Text(L"NVIDIA GeForce MX450"), FakeProperty::Int(165), FakeProperty::Int(60)},
                       {FakeProperty::Text(L"Intel(R) Iris(R) Xe Graphics"), FakeProperty::Int(144),
                        FakeProperty::Int(47)}};
   fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
@@ -35,6 +35,6 @@ void SetUpIrisLaptop(FakeLaptop& fake, const LaptopPreset& preset, const std::st
   WNDCLASSEXW c = {};
   c.lpfnWndProc = MainWindowProc;
   c.lpszClassName = L"LUMAREST";
-  fake.registeredClass = c;
-  fake.onModeChange = [] { MainWindowProc(kWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080)); };
+  fake.window.registeredClass = c;
+  fake.display.onModeChange = [] { MainWindowProc(kWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080)); };
 }

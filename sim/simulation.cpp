@@ -64,7 +64,7 @@ BOOL WINAPI SimulatedGetMessageW(LPMSG message, HWND window, UINT first, UINT la
       // The scenario is over; the controller ends the way a user ends it.
       sim.inFlightName_ = "(end of scenario) exit";
       sim.eventFirstCall_ = sim.fake_.calls.size();
-      sim.eventFirstSwitch_ = sim.fake_.submittedModes.size();
+      sim.eventFirstSwitch_ = sim.fake_.display.submittedModes.size();
       PostMessageW(sim.window_, WM_COMMAND, CMD_EXIT, 0);
     }
   }
@@ -83,26 +83,26 @@ Simulation::Simulation(std::vector<Statement> statements, std::ostream& timeline
     : statements_(std::move(statements)), out_(timeline), verbose_(verbose), fake_(FakeLaptop::kHardware) {
   running = this;
   controllerState = {};
-  fake_.scratchFolder = MakeScratchFolder("sim");
+  fake_.files.scratchFolder = MakeScratchFolder("sim");
   fake_.RemoveFile("lasttimeACDC.txt");
   fake_.RemoveFile("lasttimeDCRefresh.txt");
   // The machine until the scenario says otherwise: one Intel adapter with
   // the panel, 60 Hz, mains, the Balanced scheme, no Intel driver key.
   fake_.SetString(kPowerSchemesKey, L"ActivePowerScheme", Wide(kBalancedScheme));
   // Windows' own names of its plans; a maker's plan has none here.
-  fake_.powerPlanNames[Wide(kBalancedScheme)] = L"Balanced";
-  fake_.powerPlanNames[L"8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c"] = L"High performance";
-  fake_.powerPlanNames[L"a1841308-3541-4fab-bc81-f71556f20b4a"] = L"Power saver";
+  fake_.registry.powerPlanNames[Wide(kBalancedScheme)] = L"Balanced";
+  fake_.registry.powerPlanNames[L"8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c"] = L"High performance";
+  fake_.registry.powerPlanNames[L"a1841308-3541-4fab-bc81-f71556f20b4a"] = L"Power saver";
   fake_.Key(kDisplayAdapterClassKey);
   os.GetMessageW = SimulatedGetMessageW;
   os.CreateWindowExW = SimulatedCreateWindowExW;
   // The controller's own switch: the WM_DISPLAYCHANGE comes from its own
   // thread, inside ChangeDisplaySettingsW, with no other thread waiting.
-  fake_.onModeChange = [this] {
+  fake_.display.onModeChange = [this] {
     if (window_)
       fake_.HandleSentMessage(false, [this] {
-        SendMessageW(window_, WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel,
-                     MAKELPARAM(fake_.mode.width, fake_.mode.height));
+        SendMessageW(window_, WM_DISPLAYCHANGE, fake_.display.mode.bitsPerPixel,
+                     MAKELPARAM(fake_.display.mode.width, fake_.display.mode.height));
       });
   };
   if (verbose_)
@@ -117,34 +117,34 @@ void Simulation::Describe(const Statement& s) {
   switch (s.kind) {
     case Kind::kVideoController:
       // WMI reports uint32 properties as VT_I4.
-      fake_.controllers.push_back(
+      fake_.wmi.controllers.push_back(
           {FakeProperty::Text(Wide(s.text)),
            s.max ? FakeProperty::Int(static_cast<std::int32_t>(*s.max)) : FakeProperty::Null(),
            s.min ? FakeProperty::Int(static_cast<std::int32_t>(*s.min)) : FakeProperty::Null(),
            s.externalMax ? std::optional(FakeProperty::Int(static_cast<std::int32_t>(*s.externalMax))) : std::nullopt,
            s.externalMin ? std::optional(FakeProperty::Int(static_cast<std::int32_t>(*s.externalMin))) : std::nullopt});
       break;
-    case Kind::kWmiFail: fake_.queryFails = true; break;
+    case Kind::kWmiFail: fake_.wmi.queryFails = true; break;
     case Kind::kAdapter: {
-      if (!adaptersDescribed_) fake_.adapters.clear();
+      if (!adaptersDescribed_) fake_.display.adapters.clear();
       adaptersDescribed_ = true;
       FakeAdapter a{Wide(s.text), {}};
       for (std::uint64_t f : s.numbers) a.monitorFlags.push_back(static_cast<DWORD>(f));
-      fake_.adapters.push_back(a);
+      fake_.display.adapters.push_back(a);
       break;
     }
     case Kind::kPanel:
-      fake_.acceptedRates.clear();
-      for (std::uint64_t r : s.numbers) fake_.acceptedRates.push_back(static_cast<DWORD>(r));
-      fake_.mode.rate = static_cast<DWORD>(*s.min);
-      if (s.width) fake_.mode.width = static_cast<DWORD>(*s.width);
-      if (s.height) fake_.mode.height = static_cast<DWORD>(*s.height);
-      if (s.bitsPerPixel) fake_.mode.bitsPerPixel = static_cast<DWORD>(*s.bitsPerPixel);
+      fake_.display.acceptedRates.clear();
+      for (std::uint64_t r : s.numbers) fake_.display.acceptedRates.push_back(static_cast<DWORD>(r));
+      fake_.display.mode.rate = static_cast<DWORD>(*s.min);
+      if (s.width) fake_.display.mode.width = static_cast<DWORD>(*s.width);
+      if (s.height) fake_.display.mode.height = static_cast<DWORD>(*s.height);
+      if (s.bitsPerPixel) fake_.display.mode.bitsPerPixel = static_cast<DWORD>(*s.bitsPerPixel);
       // Either word makes it Windows 11, whose display configuration
       // knows virtual refresh rates.
-      fake_.virtualRefreshRateAware = s.dynamic || s.physical.has_value();
-      fake_.dynamicRefresh = s.dynamic;
-      fake_.physicalRate = s.physical ? static_cast<DWORD>(*s.physical) : 0;
+      fake_.display.virtualRefreshRateAware = s.dynamic || s.physical.has_value();
+      fake_.display.dynamicRefresh = s.dynamic;
+      fake_.display.physicalRate = s.physical ? static_cast<DWORD>(*s.physical) : 0;
       break;
     case Kind::kDriver: {
       wchar_t name[8];
@@ -168,8 +168,8 @@ void Simulation::Describe(const Statement& s) {
     case Kind::kScheme: fake_.SetString(kPowerSchemesKey, L"ActivePowerScheme", Wide(s.text)); break;
     case Kind::kSchemeMissing: fake_.Key(kPowerSchemesKey).values.clear(); break;
     case Kind::kPower:
-      fake_.powerStatusFails = s.text == "fail";
-      fake_.acLineStatus = s.text == "ac" ? 1 : s.text == "battery" ? 0 : 255;
+      fake_.power.powerStatusFails = s.text == "fail";
+      fake_.power.acLineStatus = s.text == "ac" ? 1 : s.text == "battery" ? 0 : 255;
       break;
     case Kind::kAutostart:
       // The package's sign-in entry, in the view a 32-bit package writes.
@@ -182,9 +182,9 @@ void Simulation::Describe(const Statement& s) {
       break;
     case Kind::kFolder:
       if (s.text == "read-only") {
-        fake_.folderReadOnly = true;
+        fake_.files.folderReadOnly = true;
       } else {
-        fake_.scratchFolder += "\\missing";  // a folder nobody creates
+        fake_.files.scratchFolder += "\\missing";  // a folder nobody creates
       }
       break;
     default: break;
@@ -193,11 +193,11 @@ void Simulation::Describe(const Statement& s) {
 
 void Simulation::ApplyFile(const Statement& s) {
   if (s.kind == Kind::kFileLocked) {
-    fake_.lockedUntil[s.text] = fake_.now + s.numbers[0];
+    fake_.files.lockedUntil[s.text] = fake_.now + s.numbers[0];
     return;
   }
   if (s.kind == Kind::kFileAttribute) {
-    fake_.fileAttributes[s.text] |= static_cast<DWORD>(s.numbers[0]);
+    fake_.files.fileAttributes[s.text] |= static_cast<DWORD>(s.numbers[0]);
     return;
   }
   if (s.fileState == FileState::kAbsent) fake_.RemoveFile(s.text);
@@ -214,12 +214,12 @@ std::string Simulation::FileText(const std::string& name) const {
 void Simulation::EndOfEvent() {
   if (inFlightName_.empty()) return;
   std::ostringstream switched;
-  for (std::size_t i = eventFirstSwitch_; i < fake_.submittedModes.size(); ++i)
-    switched << (i > eventFirstSwitch_ ? ", " : "") << "to " << fake_.submittedModes[i].dmDisplayFrequency << " Hz";
+  for (std::size_t i = eventFirstSwitch_; i < fake_.display.submittedModes.size(); ++i)
+    switched << (i > eventFirstSwitch_ ? ", " : "") << "to " << fake_.display.submittedModes[i].dmDisplayFrequency << " Hz";
   std::string name = inFlightName_;
   if (name.size() > 28) name = name.substr(0, 27) + "~";
   out_ << Seconds(fake_.now) << "  " << std::left << std::setw(28) << name << std::right << std::setw(4)
-       << fake_.mode.rate << " Hz  " << std::left << std::setw(14) << FileText("lasttimeACDC.txt")
+       << fake_.display.mode.rate << " Hz  " << std::left << std::setw(14) << FileText("lasttimeACDC.txt")
        << std::setw(14) << FileText("lasttimeDCRefresh.txt") << std::right << std::setw(6)
        << fake_.SleptSince(eventFirstCall_) << " ms  " << (switched.str().empty() ? "-" : switched.str())
        << "\n";
@@ -246,7 +246,7 @@ bool Simulation::DeliverNextEvent() {
 void Simulation::Deliver(const Statement& s) {
   inFlightName_ = "line " + std::to_string(s.line) + " " + s.source;
   eventFirstCall_ = fake_.calls.size();
-  eventFirstSwitch_ = fake_.submittedModes.size();
+  eventFirstSwitch_ = fake_.display.submittedModes.size();
   eventStarts_.push_back(eventFirstCall_);
   // The broadcasts and notifications come as Windows delivers them: sent by
   // another thread (the one that changed the display, or another process),
@@ -257,29 +257,29 @@ void Simulation::Deliver(const Statement& s) {
   const auto sendFromAnotherThread = [this](UINT message, WPARAM wParam, LPARAM lParam) {
     fake_.HandleSentMessage(true, [&] { SendMessageW(window_, message, wParam, lParam); });
   };
-  const LPARAM resolution = MAKELPARAM(fake_.mode.width, fake_.mode.height);
+  const LPARAM resolution = MAKELPARAM(fake_.display.mode.width, fake_.display.mode.height);
   switch (s.kind) {
     case Kind::kUnplug:
     case Kind::kPlug:
-      fake_.acLineStatus = s.kind == Kind::kPlug ? 1 : 0;
-      fake_.powerStatusFails = false;
+      fake_.power.acLineStatus = s.kind == Kind::kPlug ? 1 : 0;
+      fake_.power.powerStatusFails = false;
       sendFromAnotherThread(WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0);
       break;
     case Kind::kPowerEvent: sendFromAnotherThread(WM_POWERBROADCAST, static_cast<WPARAM>(s.numbers[0]), 0); break;
     case Kind::kSetRate:
-      fake_.mode.rate = static_cast<DWORD>(s.numbers[0]);
-      sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution);
+      fake_.display.mode.rate = static_cast<DWORD>(s.numbers[0]);
+      sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.display.mode.bitsPerPixel, resolution);
       break;
-    case Kind::kDisplayChange: sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution); break;
+    case Kind::kDisplayChange: sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.display.mode.bitsPerPixel, resolution); break;
     case Kind::kAttach:
-      fake_.adapters.push_back({Wide(s.text), {3}});
-      attached_.push_back(fake_.adapters.size() - 1);
-      sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution);
+      fake_.display.adapters.push_back({Wide(s.text), {3}});
+      attached_.push_back(fake_.display.adapters.size() - 1);
+      sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.display.mode.bitsPerPixel, resolution);
       break;
     case Kind::kDetach:
-      fake_.adapters.erase(fake_.adapters.begin() + static_cast<std::ptrdiff_t>(attached_.back()));
+      fake_.display.adapters.erase(fake_.display.adapters.begin() + static_cast<std::ptrdiff_t>(attached_.back()));
       attached_.pop_back();
-      sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.mode.bitsPerPixel, resolution);
+      sendFromAnotherThread(WM_DISPLAYCHANGE, fake_.display.mode.bitsPerPixel, resolution);
       break;
     case Kind::kSession: sendFromAnotherThread(WM_WTSSESSION_CHANGE, static_cast<WPARAM>(s.numbers[0]), 1); break;
     case Kind::kExit: PostMessageW(window_, WM_COMMAND, CMD_EXIT, 0); break;
@@ -290,7 +290,7 @@ void Simulation::Deliver(const Statement& s) {
 void Simulation::RunCheck(const Statement& s) {
   inFlightName_ = "line " + std::to_string(s.line) + " " + s.source;
   eventFirstCall_ = fake_.calls.size();
-  eventFirstSwitch_ = fake_.submittedModes.size();
+  eventFirstSwitch_ = fake_.display.submittedModes.size();
   eventStarts_.push_back(eventFirstCall_);
   lastCheck_ = ExamineMachine();
   EndOfEvent();
@@ -311,11 +311,11 @@ void Simulation::Check(const Statement& s) {
   const auto number = [](std::uint64_t n) { return std::to_string(n); };
   switch (s.kind) {
     case Kind::kExpectRate:
-      if (fake_.mode.rate != s.numbers[0]) Fail(s, "rate " + number(s.numbers[0]), "rate " + number(fake_.mode.rate));
+      if (fake_.display.mode.rate != s.numbers[0]) Fail(s, "rate " + number(s.numbers[0]), "rate " + number(fake_.display.mode.rate));
       break;
     case Kind::kExpectSwitches:
-      if (fake_.submittedModes.size() != s.numbers[0])
-        Fail(s, number(s.numbers[0]) + " mode changes", number(fake_.submittedModes.size()));
+      if (fake_.display.submittedModes.size() != s.numbers[0])
+        Fail(s, number(s.numbers[0]) + " mode changes", number(fake_.display.submittedModes.size()));
       break;
     case Kind::kExpectWaited: {
       const std::uint64_t waited = fake_.SleptSince(eventFirstCall_);
@@ -379,8 +379,8 @@ int Simulation::Run() {
   // The check runs as a fleet tool runs it: as the system account, in
   // session 0, so it reads every session. The simulated controller is session
   // 1's controller unless a `signed-in 1` line says otherwise.
-  fake_.asSystem = true;
-  fake_.FindProcess(fake_.selfId)->session = 0;
+  fake_.users.asSystem = true;
+  fake_.FindProcess(fake_.users.selfId)->session = 0;
   std::size_t start = 0;
   while (start < statements_.size() && statements_[start].kind != Kind::kStart) Describe(statements_[start++]);
   if (!signedIn1_) fake_.SignIn(1, L"LAPTOP\\owner", true, false);
@@ -389,7 +389,7 @@ int Simulation::Run() {
   next_ = start + 1;
   // Adapters described beyond the first are displays attached at start-up.
   if (adaptersDescribed_)
-    for (std::size_t i = 1; i < fake_.adapters.size(); ++i) attached_.push_back(i);
+    for (std::size_t i = 1; i < fake_.display.adapters.size(); ++i) attached_.push_back(i);
 
   out_ << "   controller  event                         panel  lasttimeACDC"
           "  lasttimeDCRefresh  waited  switched\n";

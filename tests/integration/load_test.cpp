@@ -88,8 +88,8 @@ TEST(Load, TenThousandMixedMessagesAreAllAnsweredAndNothingGrows) {
   SKIP_UNLESS_UNDER_WINE("shows the controller's real window on this machine's desktop");
   FakeLaptop fake{FakeLaptop::kHardware};
   controllerState = {};
-  fake.scratchFolder = MakeScratchFolder("load");
-  fake.controllers = {{FakeProperty::Text(L"Intel(R) Iris(R) Xe Graphics"), FakeProperty::Int(144),
+  fake.files.scratchFolder = MakeScratchFolder("load");
+  fake.wmi.controllers = {{FakeProperty::Text(L"Intel(R) Iris(R) Xe Graphics"), FakeProperty::Int(144),
                        FakeProperty::Int(47)}};
   fake.SetPanel({48, 60, 144}, 144);
   fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
@@ -102,12 +102,12 @@ TEST(Load, TenThousandMixedMessagesAreAllAnsweredAndNothingGrows) {
   fake.onCall = [&](const FakeCall& c) {
     if (c.name != "GetSystemPowerStatus") return;
     ++readings;
-    fake.acLineStatus = (readings / 3) % 2 ? 0 : 1;
-    if (readings % 7 == 0) fake.mode.rate = 144;
+    fake.power.acLineStatus = (readings / 3) % 2 ? 0 : 1;
+    if (readings % 7 == 0) fake.display.mode.rate = 144;
   };
   controllerWindow = nullptr;
   os.CreateWindowExW = CatchWindow;
-  fake.onModeChange = [] { SendMessageW(controllerWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080)); };
+  fake.display.onModeChange = [] { SendMessageW(controllerWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080)); };
 
   constexpr int kMessages = 10000;
   std::atomic<int> answered{0};
@@ -146,11 +146,11 @@ TEST(Load, TenThousandMixedMessagesAreAllAnsweredAndNothingGrows) {
   EXPECT_EQ(before.gdi, after.gdi) << "GDI objects";
   EXPECT_EQ(before.user, after.user) << "USER objects";
   EXPECT_EQ("", fake.Leaks());
-  EXPECT_GT(fake.submittedModes.size(), 100u) << "the load kept the switch busy";
+  EXPECT_GT(fake.display.submittedModes.size(), 100u) << "the load kept the switch busy";
   std::cout << "load: " << answered.load() << " of " << kMessages << " messages answered; probed handles "
             << before.probedHandles << " -> " << after.probedHandles << ", windows " << before.windows << " -> "
             << after.windows << "; reported handles " << before.handles << " -> " << after.handles << ", GDI " << before.gdi << " -> " << after.gdi
-            << ", USER " << before.user << " -> " << after.user << "; " << fake.submittedModes.size()
+            << ", USER " << before.user << " -> " << after.user << "; " << fake.display.submittedModes.size()
             << " mode changes, " << readings << " power readings\n";
 }
 

@@ -59,7 +59,7 @@ TEST(MessageLoop, TheRoadOfATypicalEvent) {
       // Back in the switcher, then battery recorded.
       "Sleep 1000", "fopen_s lasttimeACDC.txt w", "Sleep 10", "fprintf 2"};
   EXPECT_EQ(expected, Story(sim.laptop(), sim.eventStarts()[0], sim.eventStarts()[1]));
-  EXPECT_EQ(48u, sim.laptop().mode.rate);
+  EXPECT_EQ(48u, sim.laptop().display.mode.rate);
   EXPECT_EQ("", sim.laptop().Leaks());
 }
 

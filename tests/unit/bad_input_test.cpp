@@ -40,7 +40,7 @@ TEST(BadInput, ProviderNameOfAnyTypeAndSize) {
       fake.SetValue(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", type, IntelBytes(size));
       fake.SetDword(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", 0x40);
       const DriverPolicyResult r = ReadDriverPowerPolicy();
-      EXPECT_TRUE(fake.openKeys.empty());
+      EXPECT_TRUE(fake.registry.openKeys.empty());
       // The text is taken from the bytes returned, so it matches when they
       // hold the five letters and fit the 2048-byte buffer (a text type also
       // needs room for the terminator the registry adds).
@@ -63,7 +63,7 @@ TEST(BadInput, PolicyValueOfAnyTypeAndSize) {
       if (size > 1) bytes[1] = 0x01;
       fake.SetValue(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", type, bytes);
       const DriverPolicyResult r = ReadDriverPowerPolicy();
-      EXPECT_TRUE(fake.openKeys.empty());
+      EXPECT_TRUE(fake.registry.openKeys.empty());
       if (size > 4) {
         EXPECT_NE(0, r.status) << "does not fit four bytes";
       }
@@ -85,7 +85,7 @@ TEST(BadInput, ActivePowerSchemeOfAnyTypeAndSize) {
       FakeLaptop fake{FakeLaptop::kHardware};
       controllerState = {};
       controllerState.dcRate = 40;
-      fake.scratchFolder = MakeScratchFolder("bad-scheme");
+      fake.files.scratchFolder = MakeScratchFolder("bad-scheme");
       fake.SetFile("lasttimeACDC.txt", "1");
       fake.SetFile("lasttimeDCRefresh.txt", "1");
       fake.SetString(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", L"Intel");
@@ -106,25 +106,25 @@ TEST(BadInput, AnyThirtyTwoBitRatesPassTheGateWithoutOverflow) {
       SCOPED_TRACE("min " + std::to_string(min) + ", max " + std::to_string(max));
       FakeLaptop fake{FakeLaptop::kHardware};
       controllerState = {};
-      fake.scratchFolder = MakeScratchFolder("bad-rates");
+      fake.files.scratchFolder = MakeScratchFolder("bad-rates");
       fake.SetFile("lasttimeACDC.txt", "1");
       fake.SetFile("lasttimeDCRefresh.txt", "2");
       fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
       fake.SetString(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", L"Intel");
       fake.SetDword(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", 0);
       // WMI hands uint32 properties out as VT_I4.
-      fake.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"),
+      fake.wmi.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"),
                            FakeProperty::Int(static_cast<std::int32_t>(max)),
                            FakeProperty::Int(static_cast<std::int32_t>(min))}};
-      fake.mode.rate = 12345;
-      fake.acLineStatus = 0;
+      fake.display.mode.rate = 12345;
+      fake.power.acLineStatus = 0;
       DiscoverRefreshRange();
       OnPowerStatusChange();
       const std::int64_t dc = SnapToNominalRate(min), ac = SnapToNominalRate(max);
       const bool real = (ac > dc ? ac - dc : dc - ac) > 3;
-      ASSERT_EQ(real ? 1u : 0u, fake.submittedModes.size());
+      ASSERT_EQ(real ? 1u : 0u, fake.display.submittedModes.size());
       if (real) {
-        EXPECT_EQ(static_cast<DWORD>(dc), fake.submittedModes[0].dmDisplayFrequency);
+        EXPECT_EQ(static_cast<DWORD>(dc), fake.display.submittedModes[0].dmDisplayFrequency);
       }
       EXPECT_EQ("", fake.Leaks());
     }

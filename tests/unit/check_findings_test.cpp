@@ -39,7 +39,7 @@ void SetUpInstalledLaptop(FakeLaptop& fake) {
 }
 
 void SetIntelRange(FakeLaptop& fake, int min, int max) {
-  fake.controllers = {{FakeProperty::Text(L"Intel(R) Iris(R) Xe Graphics"), FakeProperty::Int(max),
+  fake.wmi.controllers = {{FakeProperty::Text(L"Intel(R) Iris(R) Xe Graphics"), FakeProperty::Int(max),
                        FakeProperty::Int(min)}};
 }
 
@@ -73,13 +73,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ModesCase{"Offered",
                   [](FakeLaptop& f) {
-                    f.listedModes = {{1280, 720, 32, 60}, {1920, 1080, 16, 60}, {1920, 1080, 32, 144},
+                    f.display.listedModes = {{1280, 720, 32, 60}, {1920, 1080, 16, 60}, {1920, 1080, 32, 144},
                                      {1920, 1080, 32, 48}, {1920, 1080, 32, 144}};
                   },
                   "true", "[48, 144]", L"48 Hz is offered at 1920x1080, 32 bits"},
         ModesCase{"OnlyAtAnotherResolutionOrDepth",
                   [](FakeLaptop& f) {
-                    f.listedModes = {{1280, 720, 32, 48}, {1920, 1080, 16, 48}, {1920, 1080, 32, 1},
+                    f.display.listedModes = {{1280, 720, 32, 48}, {1920, 1080, 16, 48}, {1920, 1080, 32, 1},
                                      {1920, 1080, 32, 144}};
                   },
                   "false", "[144]", L"48 Hz is not offered at 1920x1080, 32 bits (offered: 144 Hz)"},
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                     f.SetPanel({59, 75}, 75);
                   },
                   "false", "[59, 75]", L"60 Hz is not offered at 1920x1080, 32 bits (offered: 59, 75 Hz)"},
-        ModesCase{"ModesUnreadable", [](FakeLaptop& f) { f.modeReadFails = true; }, "false", "null",
+        ModesCase{"ModesUnreadable", [](FakeLaptop& f) { f.display.modeReadFails = true; }, "false", "null",
                   L"the modes of adapter 0 cannot be read"},
         ModesCase{"NotExaminedWithoutARange", [](FakeLaptop& f) { SetIntelRange(f, 58, 61); }, "null",
                   "[48, 60, 144]", L"not examined: without a range there is no DC rate to look for"}),
@@ -161,7 +161,7 @@ class OtherController {
     while (started_ && !done_) {
       if (holding_) {
         if (releaseAt_ > now) return;
-        fake_.heldElsewhere.erase(file_);
+        fake_.files.heldElsewhere.erase(file_);
         fake_.SetFile(file_, "1");
         done_ = true;
         return;
@@ -170,7 +170,7 @@ class OtherController {
       ++attempts_;
       const FakeLaptop::Sharing write = {file_, false, true, 0};
       if (fake_.SharingAllows(write)) {
-        fake_.heldElsewhere[file_] = write;
+        fake_.files.heldElsewhere[file_] = write;
         holding_ = true;
         releaseAt_ = next_ + 10;
       } else {
@@ -209,7 +209,7 @@ TEST(StateFileMarks, AControllersWriteAtAnyPointOfTheExaminationSucceeds) {
         // A wait is logged at its end: a write coming at it comes as it begins.
         if (fake.calls.size() - 1 == at) other.StartAt(fake.now - (c.name == "Sleep" ? std::stoull(c.detail) : 0));
         other.RunUntil(fake.now);
-        if (c.name == "Sleep" && !fake.sharing.empty()) heldAcrossAWait = true;
+        if (c.name == "Sleep" && !fake.files.sharing.empty()) heldAcrossAWait = true;
       };
       const Examination e = ExamineMachine();
       fake.onCall = nullptr;
@@ -231,15 +231,15 @@ TEST(StateFileMarks, WritableComesFromTheFilesSecurityAndAttributes) {
     bool writable;
   } table[] = {
       {"granted", [](FakeLaptop&) {}, true},
-      {"denied by its access control list", [](FakeLaptop& f) { f.writeDenied.insert("lasttimeACDC.txt"); }, false},
+      {"denied by its access control list", [](FakeLaptop& f) { f.files.writeDenied.insert("lasttimeACDC.txt"); }, false},
       {"read-only attribute",
        [](FakeLaptop& f) {
-         ::SetFileAttributesA((f.scratchFolder + "\\lasttimeACDC.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+         ::SetFileAttributesA((f.files.scratchFolder + "\\lasttimeACDC.txt").c_str(), FILE_ATTRIBUTE_READONLY);
        },
        false},
       // The controller's fopen_s "w" cannot rewrite them (CREATE_ALWAYS).
-      {"hidden attribute", [](FakeLaptop& f) { f.fileAttributes["lasttimeACDC.txt"] = FILE_ATTRIBUTE_HIDDEN; }, false},
-      {"system attribute", [](FakeLaptop& f) { f.fileAttributes["lasttimeACDC.txt"] = FILE_ATTRIBUTE_SYSTEM; }, false},
+      {"hidden attribute", [](FakeLaptop& f) { f.files.fileAttributes["lasttimeACDC.txt"] = FILE_ATTRIBUTE_HIDDEN; }, false},
+      {"system attribute", [](FakeLaptop& f) { f.files.fileAttributes["lasttimeACDC.txt"] = FILE_ATTRIBUTE_SYSTEM; }, false},
   };
   for (const auto& t : table) {
     FakeLaptop fake;
@@ -250,7 +250,7 @@ TEST(StateFileMarks, WritableComesFromTheFilesSecurityAndAttributes) {
     EXPECT_TRUE(seen.read) << t.name;
     EXPECT_EQ(0u, fake.Count("fopen_s")) << t.name;
     EXPECT_EQ("", fake.Leaks()) << t.name;
-    ::SetFileAttributesA((fake.scratchFolder + "\\lasttimeACDC.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::SetFileAttributesA((fake.files.scratchFolder + "\\lasttimeACDC.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
   }
 }
 
@@ -267,7 +267,7 @@ TEST(StateFileMarks, AHiddenOrSystemFileIsNamedWithWhatWindowsDoesAndHowToClearI
   for (const auto& t : table) {
     FakeLaptop fake;
     SetUpInstalledLaptop(fake);
-    fake.fileAttributes["lasttimeDCRefresh.txt"] = t.attributes;
+    fake.files.fileAttributes["lasttimeDCRefresh.txt"] = t.attributes;
     const std::wstring report = FormatReport(ExamineMachine(), Language::kEnglish);
     EXPECT_NE(std::wstring::npos, report.find(t.line)) << Narrow(report);
     EXPECT_NE(std::wstring::npos, report.find(L"[FAIL] state_files")) << Narrow(report);
@@ -283,7 +283,7 @@ TEST(CheckJson, SchemaTwoSaysWhatEachConditionIsAboutAndWhatTheLaptopCanDo) {
     bool qualifies, capable, installed;
   } table[] = {
       {"all holds", [](FakeLaptop&) {}, true, true, true},
-      {"docked", [](FakeLaptop& f) { f.adapters.push_back({L"DisplayLink USB Device", {3}}); }, false, true, true},
+      {"docked", [](FakeLaptop& f) { f.display.adapters.push_back({L"DisplayLink USB Device", {3}}); }, false, true, true},
       {"no sign-in entry", [](FakeLaptop& f) { f.Key(kRunKey).values.clear(); }, true, true, false},
       {"driver forbids",
        [](FakeLaptop& f) { f.SetDword(kDisplayAdapterClassKey + L"\\0001", L"DCUserPreferencePolicy", 0x50); }, false,
@@ -415,10 +415,10 @@ TEST(CheckDynamicRefresh, SaidWhereOnNullWhereWindowsDoesNotKnow) {
   for (const auto& t : table) {
     FakeLaptop fake;
     SetUpInstalledLaptop(fake);
-    fake.mode.rate = t.dynamic ? 60 : 144;
-    fake.virtualRefreshRateAware = t.aware;
-    fake.dynamicRefresh = t.dynamic;
-    fake.physicalRate = t.physical;
+    fake.display.mode.rate = t.dynamic ? 60 : 144;
+    fake.display.virtualRefreshRateAware = t.aware;
+    fake.display.dynamicRefresh = t.dynamic;
+    fake.display.physicalRate = t.physical;
     const Examination e = ExamineMachine();
     const std::string json = FormatJson(e, Language::kEnglish);
     EXPECT_NE(std::string::npos, json.find(t.json)) << t.name << "\n" << json;
@@ -477,7 +477,7 @@ TEST(CheckPowerPlan, NamedWhereWindowsNamesIt) {
   for (bool named : {true, false}) {
     FakeLaptop fake;
     SetUpInstalledLaptop(fake);
-    if (named) fake.powerPlanNames[L"381b4222-f694-41f0-9685-ff5bb260df2e"] = L"Balanced";
+    if (named) fake.registry.powerPlanNames[L"381b4222-f694-41f0-9685-ff5bb260df2e"] = L"Balanced";
     const std::wstring report = FormatReport(ExamineMachine(), Language::kEnglish);
     EXPECT_NE(std::wstring::npos,
               report.find(named ? L"active scheme \"Balanced\" (\"381b4222-f694-41f0-9685-ff5bb260df2e\")\n"

@@ -40,8 +40,8 @@ struct Captured : ToolOutput {
 void SetUpFleetLaptop(FakeLaptop& fake) {
   SetUpIrisLaptop(fake, {"1", "2", 0, 144, false}, "sessions");
   fake.SetString(kRunKey, L"Lumarest", std::wstring(L"\"") + kInstalled + L"\"");
-  fake.asSystem = true;
-  fake.FindProcess(fake.selfId)->session = 0;
+  fake.users.asSystem = true;
+  fake.FindProcess(fake.users.selfId)->session = 0;
 }
 
 std::string Row(const SessionSeen& s) {
@@ -62,10 +62,10 @@ TEST(CheckSessions, AsSystemEverySignedInSessionIsSeen) {
   fake.SignIn(2, L"LAPTOP\\ben", false, true);   // turned off, no controller: as it should be
   fake.SignIn(3, L"CONTOSO\\cy", false, false);  // wants one, has none
   fake.SignIn(4, L"LAPTOP\\dee", false, false);
-  fake.sessions.back().nameRefused = true;       // cannot be read
-  fake.sessions.push_back({65536, L"", L"", L"", true, false});  // a Remote Desktop listener: nobody there
-  fake.consoleSession = 5;                       // the console, left out of the list
-  fake.sessions.push_back({5, L"LAPTOP", L"eve", L"S-1-5-21-1000-1000-1000-1005", false, false});
+  fake.users.sessions.back().nameRefused = true;       // cannot be read
+  fake.users.sessions.push_back({65536, L"", L"", L"", true, false});  // a Remote Desktop listener: nobody there
+  fake.users.consoleSession = 5;                       // the console, left out of the list
+  fake.users.sessions.push_back({5, L"LAPTOP", L"eve", L"S-1-5-21-1000-1000-1000-1005", false, false});
   fake.AddProcess(kInstalled, 5);
   fake.AddProcess(L"C:\\Users\\cy\\Downloads\\lumarest.exe", 3);  // a copy elsewhere is not the controller
 
@@ -96,12 +96,12 @@ TEST(CheckSessions, AsSystemEverySignedInSessionIsSeen) {
 TEST(CheckSessions, FromAUsersSessionOnlyItsOwnCanBeRead) {
   FakeLaptop fake;
   SetUpFleetLaptop(fake);
-  fake.asSystem = false;
-  fake.FindProcess(fake.selfId)->session = 1;
+  fake.users.asSystem = false;
+  fake.FindProcess(fake.users.selfId)->session = 1;
   fake.SignIn(1, L"LAPTOP\\ana", true, true);  // runs one although turned off: started by hand
-  fake.selfSid = L"S-1-5-21-1000-1000-1000-1001";
+  fake.users.selfSid = L"S-1-5-21-1000-1000-1000-1001";
   fake.SignIn(2, L"LAPTOP\\ben", true, false);
-  fake.processes.back().refused = true;  // ben's controller: another user's process
+  fake.users.processes.back().refused = true;  // ben's controller: another user's process
 
   const Examination e = ExamineMachine();
   const std::vector<std::string> expected = {"1 LAPTOP\\ana controller off", "2 LAPTOP\\ben off? unreadable"};
@@ -168,10 +168,10 @@ INSTANTIATE_TEST_SUITE_P(
         HealthCase{"DockedAndOnTheExemptPlan",
                    [](FakeLaptop& f) {
                      f.SignIn(1, L"LAPTOP\\ana", true, false);
-                     f.adapters.push_back({L"DisplayLink USB Device", {3}});
+                     f.display.adapters.push_back({L"DisplayLink USB Device", {3}});
                    },
                    Health::kHealthy, "healthy: 1 signed-in user, 1 controller; capable"},
-        HealthCase{"NobodySignedIn", [](FakeLaptop& f) { f.sessions[1].user.clear(); }, Health::kHealthy,
+        HealthCase{"NobodySignedIn", [](FakeLaptop& f) { f.users.sessions[1].user.clear(); }, Health::kHealthy,
                    "healthy: no signed-in user; capable"},
         HealthCase{"OutOfScopeButRunning",
                    [](FakeLaptop& f) {
@@ -190,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
         HealthCase{"SessionsCannotBeListed",
                    [](FakeLaptop& f) {
                      f.SignIn(1, L"LAPTOP\\ana", true, false);
-                     f.sessionListFails = true;
+                     f.users.sessionListFails = true;
                    },
                    Health::kControllerMissing,
                    "controller_missing: the sessions could not be listed (error 1722): the console session only; "
@@ -328,10 +328,10 @@ class DoubleClickTest : public ::testing::TestWithParam<ClickCase> {};
 // unless the case says otherwise.
 TEST_P(DoubleClickTest, OnlyExplorersStartInAConsoleOfItsOwnWaits) {
   FakeLaptop fake;
-  fake.stdoutIsConsole = true;
-  fake.consoleProcessCount = 1;
-  fake.processes = {{3000, 2900, L"C:\\Windows\\explorer.exe", 1, 100, false},
-                    {fake.selfId, 3000, L"C:\\Tools\\lumarest-check.exe", 1, 200, false}};
+  fake.users.stdoutIsConsole = true;
+  fake.users.consoleProcessCount = 1;
+  fake.users.processes = {{3000, 2900, L"C:\\Windows\\explorer.exe", 1, 100, false},
+                    {fake.users.selfId, 3000, L"C:\\Tools\\lumarest-check.exe", 1, 200, false}};
   GetParam().set(fake);
   EXPECT_EQ(GetParam().waits, StartedByDoubleClick());
   EXPECT_EQ("", fake.Leaks());
@@ -341,15 +341,15 @@ INSTANTIATE_TEST_SUITE_P(
     Starts, DoubleClickTest,
     ::testing::Values(
         ClickCase{"ExplorerAndAConsoleOfItsOwn", [](FakeLaptop&) {}, true},
-        ClickCase{"ExplorerWithTheFolderInOtherCase", [](FakeLaptop& f) { f.windowsFolder = L"C:\\WINDOWS"; }, true},
-        ClickCase{"ASharedConsole", [](FakeLaptop& f) { f.consoleProcessCount = 2; }, false},
-        ClickCase{"OutputRedirected", [](FakeLaptop& f) { f.stdoutIsConsole = false; }, false},
+        ClickCase{"ExplorerWithTheFolderInOtherCase", [](FakeLaptop& f) { f.users.windowsFolder = L"C:\\WINDOWS"; }, true},
+        ClickCase{"ASharedConsole", [](FakeLaptop& f) { f.users.consoleProcessCount = 2; }, false},
+        ClickCase{"OutputRedirected", [](FakeLaptop& f) { f.users.stdoutIsConsole = false; }, false},
         ClickCase{"TaskScheduler",
-                  [](FakeLaptop& f) { f.processes[0].path = L"C:\\Windows\\System32\\svchost.exe"; }, false},
-        ClickCase{"AnExplorerElsewhere", [](FakeLaptop& f) { f.processes[0].path = L"C:\\Temp\\explorer.exe"; }, false},
-        ClickCase{"TheParentHasEnded", [](FakeLaptop& f) { f.processes.erase(f.processes.begin()); }, false},
-        ClickCase{"ItsIdReusedByALaterExplorer", [](FakeLaptop& f) { f.processes[0].started = 300; }, false},
-        ClickCase{"TheParentCannotBeOpened", [](FakeLaptop& f) { f.processes[0].refused = true; }, false}),
+                  [](FakeLaptop& f) { f.users.processes[0].path = L"C:\\Windows\\System32\\svchost.exe"; }, false},
+        ClickCase{"AnExplorerElsewhere", [](FakeLaptop& f) { f.users.processes[0].path = L"C:\\Temp\\explorer.exe"; }, false},
+        ClickCase{"TheParentHasEnded", [](FakeLaptop& f) { f.users.processes.erase(f.users.processes.begin()); }, false},
+        ClickCase{"ItsIdReusedByALaterExplorer", [](FakeLaptop& f) { f.users.processes[0].started = 300; }, false},
+        ClickCase{"TheParentCannotBeOpened", [](FakeLaptop& f) { f.users.processes[0].refused = true; }, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -29,7 +29,7 @@ const LANGID kEnglishUs = 0x0409;
 // On battery, marks "1" and "2": the switch is due and every condition holds.
 void SetUpQualifyingLaptop(FakeLaptop& fake) {
   SetUpIrisLaptop(fake, {"1", "2", 0, 144, false}, "check");
-  fake.topLevelWindows = {{L"LUMAREST", L"Lumarest"}};
+  fake.window.topLevelWindows = {{L"LUMAREST", L"Lumarest"}};
 }
 
 std::set<std::string> Failing(const Examination& e) {
@@ -67,12 +67,12 @@ INSTANTIATE_TEST_SUITE_P(
         AloneCase{"", [](FakeLaptop&) {}},
         AloneCase{"rate_range",
                   [](FakeLaptop& f) {
-                    f.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"), FakeProperty::Int(61),
+                    f.wmi.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"), FakeProperty::Int(61),
                                       FakeProperty::Int(58)}};
                   }},
         AloneCase{"dc_rate_offered", [](FakeLaptop& f) { f.SetPanel({60, 144}, 144); }},
-        AloneCase{"panel_active", [](FakeLaptop& f) { f.adapters[0].monitorFlags = {1}; }},
-        AloneCase{"no_external_display", [](FakeLaptop& f) { f.adapters.push_back({L"DisplayLink USB Device", {3}}); }},
+        AloneCase{"panel_active", [](FakeLaptop& f) { f.display.adapters[0].monitorFlags = {1}; }},
+        AloneCase{"no_external_display", [](FakeLaptop& f) { f.display.adapters.push_back({L"DisplayLink USB Device", {3}}); }},
         AloneCase{"power_scheme",
                   [](FakeLaptop& f) {
                     f.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"6fecc5ae-f350-48a5-b669-b472cb895ccf");
@@ -116,7 +116,7 @@ TEST(CheckReadOnly, MakesOnlyReadingCallsAndLeavesEverythingAsItWas) {
       EXPECT_EQ(0u, access & ~static_cast<unsigned long>(KEY_READ | KEY_WOW64_32KEY | KEY_WOW64_64KEY)) << c.detail;
     }
   }
-  EXPECT_TRUE(fake.submittedModes.empty());
+  EXPECT_TRUE(fake.display.submittedModes.empty());
   EXPECT_EQ("1", fake.FileContent("lasttimeACDC.txt").value_or("absent"));
   EXPECT_EQ("2", fake.FileContent("lasttimeDCRefresh.txt").value_or("absent"));
   EXPECT_EQ("", fake.Leaks());
@@ -141,7 +141,7 @@ TEST(CheckText, HostileTextIsEscaped) {
   // object holds nothing but printable ASCII and line ends.
   FakeLaptop fake;
   SetUpQualifyingLaptop(fake);
-  fake.controllers[0].name = FakeProperty::Text(L"Evil\" \x1b]0;x\x07 \xD800");
+  fake.wmi.controllers[0].name = FakeProperty::Text(L"Evil\" \x1b]0;x\x07 \xD800");
   Captured out;
   RunCheckTool({L"--json"}, kEnglishUs, out);
   EXPECT_NE(std::string::npos, out.bytes.find("\\\"Evil\\\\\\\" \\\\x1b]0;x\\\\x07 \\ufffd\\\"")) << out.bytes;

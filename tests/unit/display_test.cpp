@@ -28,7 +28,7 @@ class TopologyTest : public ::testing::TestWithParam<TopologyCase> {
 
 TEST_P(TopologyTest, ProbesAnswerForTheTopology) {
   const TopologyCase& t = GetParam();
-  fake.adapters = t.adapters;
+  fake.display.adapters = t.adapters;
 
   EXPECT_EQ(t.external, ProbeExternalDisplay());
   EXPECT_EQ(t.waitedMs, fake.SleptSince(0));
@@ -66,11 +66,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Topology, SixtyFourAdaptersWithEightMonitorsEachAreAllCounted) {
   FakeLaptop fake{FakeLaptop::kHardware};
-  fake.adapters.assign(64, FakeAdapter{kIntel, std::vector<DWORD>(8, 0)});
+  fake.display.adapters.assign(64, FakeAdapter{kIntel, std::vector<DWORD>(8, 0)});
   EXPECT_FALSE(ProbeExternalDisplay());
-  fake.adapters[63].monitorFlags[7] = 3;
+  fake.display.adapters[63].monitorFlags[7] = 3;
   EXPECT_FALSE(ProbeExternalDisplay()) << "one active Intel monitor is the panel";
-  fake.adapters[0].monitorFlags[0] = 3;
+  fake.display.adapters[0].monitorFlags[0] = 3;
   EXPECT_TRUE(ProbeExternalDisplay());
   EXPECT_EQ(3u * (64 + 64 * 8) * 10, fake.SleptSince(0));
 }
@@ -80,13 +80,13 @@ class SwitcherTest : public ::testing::Test {
   void SetUp() override {
     controllerState = {};
     controllerState.dcRate = 60;
-    fake.mode = {2560, 1600, 24, 144};
+    fake.display.mode = {2560, 1600, 24, 144};
   }
   FakeLaptop fake{FakeLaptop::kHardware};
 };
 
 TEST_F(SwitcherTest, AlreadyAtTheDcRateChangesNothing) {
-  fake.mode.rate = 60;
+  fake.display.mode.rate = 60;
   EXPECT_TRUE(ApplyDcRate());
   EXPECT_EQ(0u, fake.Count("ChangeDisplaySettingsW"));
   EXPECT_EQ(0u, fake.Count("Sleep"));
@@ -94,8 +94,8 @@ TEST_F(SwitcherTest, AlreadyAtTheDcRateChangesNothing) {
 
 TEST_F(SwitcherTest, SubmitsTheDcRateKeepingTheModeThenPausesOneSecond) {
   EXPECT_TRUE(ApplyDcRate());
-  ASSERT_EQ(1u, fake.submittedModes.size());
-  const DEVMODEW& m = fake.submittedModes[0];
+  ASSERT_EQ(1u, fake.display.submittedModes.size());
+  const DEVMODEW& m = fake.display.submittedModes[0];
   EXPECT_EQ(2560u, m.dmPelsWidth);
   EXPECT_EQ(1600u, m.dmPelsHeight);
   EXPECT_EQ(24u, m.dmBitsPerPel);
@@ -112,22 +112,22 @@ TEST_F(SwitcherTest, SubmitsTheDcRateKeepingTheModeThenPausesOneSecond) {
   EXPECT_EQ("2560x1600x24@60 flags=0", fake.calls[2].detail);
   EXPECT_EQ("\\\\.\\DISPLAY1 mode=-1", fake.calls[1].detail);
   EXPECT_EQ((std::vector<DWORD>{1000}), fake.Sleeps());
-  EXPECT_EQ(60u, fake.mode.rate);
+  EXPECT_EQ(60u, fake.display.mode.rate);
 }
 
 TEST_F(SwitcherTest, ADcRateOfZeroIsSubmittedAsItIs) {
   controllerState.dcRate = 0;
-  fake.mode.rate = 60;
+  fake.display.mode.rate = 60;
   EXPECT_TRUE(ApplyDcRate());
-  ASSERT_EQ(1u, fake.submittedModes.size());
-  EXPECT_EQ(0u, fake.submittedModes[0].dmDisplayFrequency);
+  ASSERT_EQ(1u, fake.display.submittedModes.size());
+  EXPECT_EQ(0u, fake.display.submittedModes[0].dmDisplayFrequency);
 }
 
 TEST_F(SwitcherTest, UnreadableModeOrMissingAdapterSubmitsNothing) {
-  fake.modeReadFails = true;
+  fake.display.modeReadFails = true;
   EXPECT_FALSE(ApplyDcRate());
-  fake.modeReadFails = false;
-  fake.adapters.clear();
+  fake.display.modeReadFails = false;
+  fake.display.adapters.clear();
   EXPECT_FALSE(ApplyDcRate());
   EXPECT_EQ(0u, fake.Count("ChangeDisplaySettingsW"));
   EXPECT_EQ(0u, fake.Count("Sleep"));
@@ -142,10 +142,10 @@ struct RefusalCase {
 class SwitcherRefusalTest : public SwitcherTest, public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(SwitcherRefusalTest, RetriesOnlyAPlainFailureAndAtMostThreeTimes) {
-  fake.changeResult = GetParam().result;
+  fake.display.changeResult = GetParam().result;
   EXPECT_TRUE(ApplyDcRate()) << "a refused change is still reported as submitted";
-  ASSERT_EQ(GetParam().submissions, fake.submittedModes.size());
-  for (const DEVMODEW& m : fake.submittedModes) {
+  ASSERT_EQ(GetParam().submissions, fake.display.submittedModes.size());
+  for (const DEVMODEW& m : fake.display.submittedModes) {
     EXPECT_EQ(2560u, m.dmPelsWidth);
     EXPECT_EQ(1600u, m.dmPelsHeight);
     EXPECT_EQ(24u, m.dmBitsPerPel);
@@ -178,22 +178,22 @@ TEST_F(SwitcherTest, EverySubmissionAsksForTheDcRateReadAtTheStart) {
   controllerState.rawMinRefreshRate = 60;
   controllerState.rawMaxRefreshRate = 144;
   controllerState.externalDisplayAtStart = 1;
-  fake.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"), FakeProperty::Int(120), FakeProperty::Int(48)}};
-  fake.changeResult = DISP_CHANGE_FAILED;
+  fake.wmi.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"), FakeProperty::Int(120), FakeProperty::Int(48)}};
+  fake.display.changeResult = DISP_CHANGE_FAILED;
   fakeChange = os.ChangeDisplaySettingsW;
   os.ChangeDisplaySettingsW = FailWithNestedRediscovery;
   EXPECT_TRUE(ApplyDcRate());
   EXPECT_EQ(48, controllerState.dcRate) << "the nested handling rediscovered the range";
-  ASSERT_EQ(3u, fake.submittedModes.size());
+  ASSERT_EQ(3u, fake.display.submittedModes.size());
   for (std::size_t i = 0; i < 3; ++i)
-    EXPECT_EQ(60u, fake.submittedModes[i].dmDisplayFrequency) << "submission " << i + 1;
+    EXPECT_EQ(60u, fake.display.submittedModes[i].dmDisplayFrequency) << "submission " << i + 1;
 }
 
 TEST_F(SwitcherTest, ARateThePanelDoesNotOfferIsSubmittedOnce) {
-  fake.acceptedRates = {144, 120};
+  fake.display.acceptedRates = {144, 120};
   EXPECT_TRUE(ApplyDcRate());
-  EXPECT_EQ(1u, fake.submittedModes.size());
-  EXPECT_EQ(144u, fake.mode.rate);
+  EXPECT_EQ(1u, fake.display.submittedModes.size());
+  EXPECT_EQ(144u, fake.display.mode.rate);
 }
 
 }  // namespace

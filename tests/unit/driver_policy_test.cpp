@@ -20,7 +20,7 @@ std::vector<BYTE> Bytes(const std::wstring& text, bool terminated) {
 
 class DriverPolicyTest : public ::testing::Test {
  protected:
-  void TearDown() override { EXPECT_TRUE(fake.openKeys.empty()) << "the class key is left open"; }
+  void TearDown() override { EXPECT_TRUE(fake.registry.openKeys.empty()) << "the class key is left open"; }
   void Adapter(const std::wstring& subkey, const std::wstring& provider, std::optional<DWORD> policy) {
     fake.SetString(kDisplayAdapterClassKey + L"\\" + subkey, L"ProviderName", provider);
     if (policy) fake.SetDword(kDisplayAdapterClassKey + L"\\" + subkey, L"DCUserPreferencePolicy", *policy);

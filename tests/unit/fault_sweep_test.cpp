@@ -63,9 +63,9 @@ Outcome RunOnce(const SweepScenario& s, int failAt) {
   // A failed read of the minimum rate leaves dcRate 0, which the switcher
   // submits as it is; whatever dcRate is, nothing else may be submitted.
   const DWORD dcRate = static_cast<DWORD>(controllerState.dcRate);
-  for (const DEVMODEW& m : fake.submittedModes)
+  for (const DEVMODEW& m : fake.display.submittedModes)
     if (m.dmDisplayFrequency != dcRate) o.problems += "switched to " + std::to_string(m.dmDisplayFrequency) + " Hz; ";
-  if (fake.mode.rate != s.laptop.rate && fake.mode.rate != dcRate) o.problems += "the panel ended at another rate; ";
+  if (fake.display.mode.rate != s.laptop.rate && fake.display.mode.rate != dcRate) o.problems += "the panel ended at another rate; ";
 
   return o;
 }

@@ -28,12 +28,12 @@ class HandlingTest : public ::testing::Test {
     controllerState.acRate = 60;
     controllerState.rawMinRefreshRate = 40;
     controllerState.rawMaxRefreshRate = 60;
-    fake.scratchFolder = MakeScratchFolder("handling");
+    fake.files.scratchFolder = MakeScratchFolder("handling");
     fake.SetPanel({40, 60}, 60);
     fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
     fake.SetString(kDisplayAdapterClassKey + L"\\0000", L"ProviderName", L"Intel Corporation");
     fake.SetDword(kDisplayAdapterClassKey + L"\\0000", L"DCUserPreferencePolicy", 0);
-    fake.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"), FakeProperty::Int(60), FakeProperty::Int(40)}};
+    fake.wmi.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"), FakeProperty::Int(60), FakeProperty::Int(40)}};
     fake.SetFile("lasttimeACDC.txt", "1");
     fake.SetFile("lasttimeDCRefresh.txt", "2");
   }
@@ -58,9 +58,9 @@ class PowerStatusTest : public HandlingTest, public ::testing::WithParamInterfac
 
 TEST_P(PowerStatusTest, RecordsTheSourceUnlessLockedAndDecidesOnBattery) {
   const PowerCase& p = GetParam();
-  fake.acLineStatus = p.acLine;
+  fake.power.acLineStatus = p.acLine;
   controllerState.sessionLocked = p.locked;
-  if (p.external) fake.adapters.push_back({L"DisplayLink USB Device", {3}});
+  if (p.external) fake.display.adapters.push_back({L"DisplayLink USB Device", {3}});
   EXPECT_EQ(0, OnPowerStatusChange());
   EXPECT_EQ(p.decided, Decided());
   EXPECT_EQ(p.acdc, Acdc());
@@ -81,8 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HandlingTest, AFailedPowerReadingDoesNothingFurther) {
-  fake.powerStatusFails = true;
-  fake.acLineStatus = 0;
+  fake.power.powerStatusFails = true;
+  fake.power.acLineStatus = 0;
   OnPowerStatusChange();
   OnDisplayChange();
   OnSessionChange(WTS_SESSION_UNLOCK);
@@ -104,7 +104,7 @@ TEST_F(HandlingTest, TheRateGateStopsEveryHandlingBeforeThePowerReading) {
 }
 
 TEST_F(HandlingTest, AnInactivePanelStopsTheHandlings) {
-  fake.adapters[0].monitorFlags = {1};
+  fake.display.adapters[0].monitorFlags = {1};
   OnPowerStatusChange();
   OnSessionChange(WTS_SESSION_UNLOCK);
   EXPECT_EQ(0u, fake.Count("GetSystemPowerStatus"));
@@ -121,9 +121,9 @@ struct DisplayCase {
 class DisplayChangeTest : public HandlingTest, public ::testing::WithParamInterface<DisplayCase> {};
 
 TEST_P(DisplayChangeTest, RecordsOnBatteryWhetherThePanelRunsAtTheDcRate) {
-  fake.acLineStatus = GetParam().acLine;
-  fake.mode.rate = GetParam().rate;
-  if (GetParam().external) fake.adapters.push_back({L"NVIDIA", {3}});
+  fake.power.acLineStatus = GetParam().acLine;
+  fake.display.mode.rate = GetParam().rate;
+  if (GetParam().external) fake.display.adapters.push_back({L"NVIDIA", {3}});
   EXPECT_EQ(0, OnDisplayChange());
   EXPECT_EQ(GetParam().refresh, Refresh());
   EXPECT_EQ("1", Acdc()) << "a display change never touches lasttimeACDC.txt";
@@ -137,9 +137,9 @@ INSTANTIATE_TEST_SUITE_P(Situations, DisplayChangeTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HandlingTest, DisplayChangeTakesTheAdapterBeforeTheGateAndWritesNothingWithoutAMode) {
-  fake.acLineStatus = 0;
-  fake.mode.rate = 40;
-  fake.modeReadFails = true;
+  fake.power.acLineStatus = 0;
+  fake.display.mode.rate = 40;
+  fake.display.modeReadFails = true;
   OnDisplayChange();
   EXPECT_EQ("2", Refresh());
   const std::vector<std::string> names =
@@ -163,7 +163,7 @@ class RediscoveryTest : public HandlingTest, public ::testing::WithParamInterfac
 
 TEST_P(RediscoveryTest, OnlyWhenTheStartUpExternalDisplayIsGone) {
   controllerState.externalDisplayAtStart = GetParam().externalAtStart;
-  if (GetParam().externalNow) fake.adapters.push_back({L"NVIDIA", {3}});
+  if (GetParam().externalNow) fake.display.adapters.push_back({L"NVIDIA", {3}});
   EXPECT_EQ(GetParam().externalNow, RefreshRangeIfExternalGone());
   EXPECT_EQ(GetParam().rediscovers ? 1u : 0u, fake.Count("ExecQuery"));
   EXPECT_EQ(GetParam().externalAtStart, controllerState.externalDisplayAtStart) << "never changed";
@@ -180,7 +180,7 @@ TEST_F(HandlingTest, TheRediscoveryRunsBeforeTheRateGate) {
   // At start-up WMI reported a single rate (the external display's); once
   // that display is gone, the panel's real range must open the gate.
   controllerState.externalDisplayAtStart = 1;
-  fake.acLineStatus = 0;
+  fake.power.acLineStatus = 0;
   const struct { const char* name; void (*handle)(); } handlings[] = {
       {"power status", [] { OnPowerStatusChange(); }},
       {"display change", [] { OnDisplayChange(); }},
@@ -244,7 +244,7 @@ constexpr WPARAM kLockInTheLowHalf = (WPARAM{1} << (sizeof(WPARAM) * 4)) | WTS_S
 TEST_P(SessionTest, LockSetsUnlockClearsAndLogOnAndUnlockCatchUp) {
   controllerState.sessionLocked = GetParam().lockedBefore;
   controllerState.retryCount = 9;
-  fake.acLineStatus = 1;
+  fake.power.acLineStatus = 1;
   OnSessionChange(GetParam().code);
   EXPECT_EQ(GetParam().lockedAfter, controllerState.sessionLocked);
   EXPECT_EQ(GetParam().catchesUp ? 1u : 0u, fake.Count("GetSystemPowerStatus"));
@@ -268,13 +268,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(HandlingTest, CatchUpOnMainsWritesOnlyTheSourceAndOnBatteryDecidesFirst) {
   fake.SetFile("lasttimeACDC.txt", "2");
-  fake.acLineStatus = 1;
+  fake.power.acLineStatus = 1;
   OnSessionChange(WTS_SESSION_UNLOCK);
   EXPECT_EQ("1", Acdc());
   EXPECT_EQ("2", Refresh());
   EXPECT_FALSE(Decided());
 
-  fake.acLineStatus = 0;
+  fake.power.acLineStatus = 0;
   OnSessionChange(WTS_SESSION_LOGON);
   EXPECT_TRUE(Decided());
   EXPECT_EQ("2", Acdc());
@@ -282,8 +282,8 @@ TEST_F(HandlingTest, CatchUpOnMainsWritesOnlyTheSourceAndOnBatteryDecidesFirst) 
 
 TEST_F(HandlingTest, StartUpTakesTheProbeAndTheRangeFirstAndAlwaysWaitsOneSecond) {
   controllerState = {};
-  fake.adapters.push_back({L"NVIDIA", {3}});
-  fake.acLineStatus = 0;
+  fake.display.adapters.push_back({L"NVIDIA", {3}});
+  fake.power.acLineStatus = 0;
   ReconcileAtStartup();
   EXPECT_EQ(1, controllerState.externalDisplayAtStart);
   EXPECT_EQ(40, controllerState.dcRate);
@@ -301,8 +301,8 @@ TEST_F(HandlingTest, StartUpWithoutAReadableModeCreatesTheRefreshMarkAsTwo) {
   controllerState = {};
   fake.RemoveFile("lasttimeACDC.txt");
   fake.RemoveFile("lasttimeDCRefresh.txt");
-  fake.mode.rate = 40;  // the DC rate, but it cannot be read
-  fake.modeReadFails = true;
+  fake.display.mode.rate = 40;  // the DC rate, but it cannot be read
+  fake.display.modeReadFails = true;
   ReconcileAtStartup();
   EXPECT_EQ("2", Refresh());
   EXPECT_EQ("1", Acdc()) << "on mains after the creation";
@@ -310,7 +310,7 @@ TEST_F(HandlingTest, StartUpWithoutAReadableModeCreatesTheRefreshMarkAsTwo) {
 
 TEST_F(HandlingTest, StartUpWithASingleRateOnlyCreatesTheFilesAndWaits) {
   controllerState = {};
-  fake.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"), FakeProperty::Int(60), FakeProperty::Int(59)}};
+  fake.wmi.controllers = {{FakeProperty::Text(L"Intel(R) UHD Graphics"), FakeProperty::Int(60), FakeProperty::Int(59)}};
   fake.RemoveFile("lasttimeACDC.txt");
   fake.RemoveFile("lasttimeDCRefresh.txt");
   ReconcileAtStartup();

@@ -47,28 +47,28 @@ class DiscoveryTest : public ::testing::Test {
 };
 
 TEST_F(DiscoveryTest, TakesTheIntelControllerAfterAnotherWithOnePause) {
-  fake.controllers = {kOther, Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
+  fake.wmi.controllers = {kOther, Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
   DiscoverRefreshRange();
   ExpectFields(40, 60, 40, 60);
   EXPECT_EQ((std::vector<DWORD>{10}), fake.Sleeps());
 }
 
 TEST_F(DiscoveryTest, SnapsBothRates) {
-  fake.controllers = {Intel(FakeProperty::Int(47), FakeProperty::Int(144))};
+  fake.wmi.controllers = {Intel(FakeProperty::Int(47), FakeProperty::Int(144))};
   DiscoverRefreshRange();
   ExpectFields(47, 144, 48, 144);
   EXPECT_EQ(0u, fake.Count("Sleep")) << "the walk stops at once when the range is complete";
 }
 
 TEST_F(DiscoveryTest, NoIntelControllerLeavesTheFieldsWithAPauseAfterEach) {
-  fake.controllers = {kOther, kOther, kOther};
+  fake.wmi.controllers = {kOther, kOther, kOther};
   DiscoverRefreshRange();
   ExpectFields(0, 0, 0, 0);
   EXPECT_EQ((std::vector<DWORD>{10, 10, 10}), fake.Sleeps());
 }
 
 TEST_F(DiscoveryTest, ANullMinimumCountsAsZeroAndTheWalkRunsToTheEnd) {
-  fake.controllers = {Intel(FakeProperty::Null(), FakeProperty::Int(144)), kOther};
+  fake.wmi.controllers = {Intel(FakeProperty::Null(), FakeProperty::Int(144)), kOther};
   DiscoverRefreshRange();
   ExpectFields(0, 144, 0, 144);
   EXPECT_EQ(3u, fake.Count("Next"));
@@ -76,16 +76,16 @@ TEST_F(DiscoveryTest, ANullMinimumCountsAsZeroAndTheWalkRunsToTheEnd) {
 }
 
 TEST_F(DiscoveryTest, EveryMatchingControllerOnTheWayOverwritesTheFields) {
-  fake.controllers = {Intel(FakeProperty::Int(57), FakeProperty::Null()),
+  fake.wmi.controllers = {Intel(FakeProperty::Int(57), FakeProperty::Null()),
                       Intel(FakeProperty::Int(40), FakeProperty::Int(120))};
   DiscoverRefreshRange();
   ExpectFields(40, 120, 40, 120);
 }
 
 TEST_F(DiscoveryTest, ALaterRunEndsAfterTheFirstObjectWhenTheStoredRangeIsComplete) {
-  fake.controllers = {Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
+  fake.wmi.controllers = {Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
   DiscoverRefreshRange();
-  fake.controllers = {kOther, Intel(FakeProperty::Int(48), FakeProperty::Int(144))};
+  fake.wmi.controllers = {kOther, Intel(FakeProperty::Int(48), FakeProperty::Int(144))};
   fake.calls.clear();
   DiscoverRefreshRange();
   ExpectFields(40, 60, 40, 60);
@@ -94,17 +94,17 @@ TEST_F(DiscoveryTest, ALaterRunEndsAfterTheFirstObjectWhenTheStoredRangeIsComple
 }
 
 TEST_F(DiscoveryTest, ALaterRunWithNoMatchKeepsTheRawValues) {
-  fake.controllers = {Intel(FakeProperty::Null(), FakeProperty::Int(144))};
+  fake.wmi.controllers = {Intel(FakeProperty::Null(), FakeProperty::Int(144))};
   DiscoverRefreshRange();
-  fake.controllers = {kOther};
+  fake.wmi.controllers = {kOther};
   DiscoverRefreshRange();
   ExpectFields(0, 144, 0, 144);
 }
 
 TEST_F(DiscoveryTest, ALaterRunWhoseFirstObjectMatchesReplacesTheValues) {
-  fake.controllers = {Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
+  fake.wmi.controllers = {Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
   DiscoverRefreshRange();
-  fake.controllers = {Intel(FakeProperty::Int(47), FakeProperty::Int(144))};
+  fake.wmi.controllers = {Intel(FakeProperty::Int(47), FakeProperty::Int(144))};
   DiscoverRefreshRange();
   ExpectFields(47, 144, 48, 144);
 }
@@ -118,7 +118,7 @@ struct NameCase {
 class VendorTest : public DiscoveryTest, public ::testing::WithParamInterface<NameCase> {};
 
 TEST_P(VendorTest, OnlyTheFirstFiveUnitsExactlyIntelMatch) {
-  fake.controllers = {{GetParam().controllerName, FakeProperty::Int(60), FakeProperty::Int(40)}};
+  fake.wmi.controllers = {{GetParam().controllerName, FakeProperty::Int(60), FakeProperty::Int(40)}};
   DiscoverRefreshRange();
   EXPECT_EQ(GetParam().matches ? 40 : 0, controllerState.dcRate);
 }
@@ -146,7 +146,7 @@ struct RateCase {
 class RateTypeTest : public DiscoveryTest, public ::testing::WithParamInterface<RateCase> {};
 
 TEST_P(RateTypeTest, AnyIntegerIsTakenAsItsThirtyTwoBitValueAndAnythingElseAsZero) {
-  fake.controllers = {Intel(FakeProperty::Int(40), GetParam().rate)};
+  fake.wmi.controllers = {Intel(FakeProperty::Int(40), GetParam().rate)};
   DiscoverRefreshRange();
   EXPECT_EQ(GetParam().raw, controllerState.rawMaxRefreshRate);
   EXPECT_EQ(SnapToNominalRate(GetParam().raw), controllerState.acRate);
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DiscoveryTest, MakesTheCallsInOrderWithTheirArguments) {
-  fake.controllers = {Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
+  fake.wmi.controllers = {Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
   DiscoverRefreshRange();
   std::vector<std::string> log;
   for (const FakeCall& c : fake.calls) log.push_back(c.name + " " + c.detail);
@@ -206,7 +206,7 @@ TEST_F(DiscoveryTest, MakesTheCallsInOrderWithTheirArguments) {
 
 struct ComRefusalCase {
   const char* name;
-  HRESULT FakeLaptop::*answer;
+  HRESULT FakeLaptop::Wmi::*answer;
   HRESULT refusal;
 };
 
@@ -215,25 +215,25 @@ class ComRefusalTest : public DiscoveryTest, public ::testing::WithParamInterfac
 // Neither answer is looked at: every run after the first in a process meets
 // RPC_E_TOO_LATE, and the rediscovery must still take its rates.
 TEST_P(ComRefusalTest, ALaterRunStillTakesTheRatesOfAMatchingController) {
-  fake.controllers = {Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
+  fake.wmi.controllers = {Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
   DiscoverRefreshRange();
-  fake.*GetParam().answer = GetParam().refusal;
-  fake.controllers = {Intel(FakeProperty::Int(47), FakeProperty::Int(144))};
+  fake.wmi.*GetParam().answer = GetParam().refusal;
+  fake.wmi.controllers = {Intel(FakeProperty::Int(47), FakeProperty::Int(144))};
   DiscoverRefreshRange();
   ExpectFields(47, 144, 48, 144);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, ComRefusalTest,
-    ::testing::Values(ComRefusalCase{"SecurityTooLate", &FakeLaptop::securityResult, RPC_E_TOO_LATE},
-                      ComRefusalCase{"ProxyBlanketDenied", &FakeLaptop::proxyBlanketResult, E_ACCESSDENIED}),
+    ::testing::Values(ComRefusalCase{"SecurityTooLate", &FakeLaptop::Wmi::securityResult, RPC_E_TOO_LATE},
+                      ComRefusalCase{"ProxyBlanketDenied", &FakeLaptop::Wmi::proxyBlanketResult, E_ACCESSDENIED}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DiscoveryTest, AFailedQueryChangesNothingAndLeavesCom) {
   controllerState.rawMinRefreshRate = 40;
   controllerState.dcRate = 40;
-  fake.queryFails = true;
-  fake.controllers = {Intel(FakeProperty::Int(48), FakeProperty::Int(144))};
+  fake.wmi.queryFails = true;
+  fake.wmi.controllers = {Intel(FakeProperty::Int(48), FakeProperty::Int(144))};
   DiscoverRefreshRange();
   ExpectFields(40, 0, 40, 0);
   EXPECT_EQ((std::vector<std::string>{"Release", "Release", "CoUninitialize"}),
@@ -249,7 +249,7 @@ struct FailureCase {
 class DiscoveryFailureTest : public DiscoveryTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(DiscoveryFailureTest, GivesBackEverythingItObtained) {
-  fake.controllers = {kOther, Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
+  fake.wmi.controllers = {kOther, Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
   // A first run finds where the call falls.
   DiscoverRefreshRange();
   const int index = fake.FailableIndex(GetParam().call);
@@ -295,15 +295,15 @@ TEST_F(DiscoveryTest, AQueryStringThatCannotBeMadeRaisesAfterGivingBackEverythin
 }
 
 TEST_F(DiscoveryTest, AnEntryInAnotherApartmentIsNotLeft) {
-  fake.coInitializeResult = RPC_E_CHANGED_MODE;
-  fake.controllers = {Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
+  fake.wmi.coInitializeResult = RPC_E_CHANGED_MODE;
+  fake.wmi.controllers = {Intel(FakeProperty::Int(40), FakeProperty::Int(60))};
   DiscoverRefreshRange();
   ExpectFields(40, 60, 40, 60);
   EXPECT_EQ(0u, fake.Count("CoUninitialize"));
 }
 
 TEST_F(DiscoveryTest, AnEntryThatFoundComEnteredIsLeftAgain) {
-  fake.coInitializeResult = S_FALSE;
+  fake.wmi.coInitializeResult = S_FALSE;
   DiscoverRefreshRange();
   EXPECT_EQ(1u, fake.Count("CoUninitialize"));
 }

@@ -19,7 +19,7 @@ class DecisionTest : public ::testing::Test {
     controllerState = {};
     controllerState.dcRate = 40;
     controllerState.acRate = 60;
-    fake.scratchFolder = MakeScratchFolder("decision");
+    fake.files.scratchFolder = MakeScratchFolder("decision");
     fake.SetPanel({40, 60}, 60);
     fake.SetString(kPowerSchemesKey, L"ActivePowerScheme", L"381b4222-f694-41f0-9685-ff5bb260df2e");
     Driver(0);
@@ -51,7 +51,7 @@ TEST_F(DecisionTest, RunsItsCallsInOrderWithThePauseGiven) {
     EXPECT_EQ((std::vector<DWORD>{pause, 100, 100, 2000, 1000}), fake.Sleeps());
     EXPECT_EQ("ActivePowerScheme size=260", fake.calls[1].detail);
     EXPECT_NE(std::string::npos, fake.calls[0].detail.find("access=0x20019")) << "KEY_READ";
-    EXPECT_EQ(40u, fake.mode.rate);
+    EXPECT_EQ(40u, fake.display.mode.rate);
   }
 }
 

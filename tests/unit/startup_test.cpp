@@ -29,7 +29,7 @@ class StartupTest : public ::testing::Test {
  protected:
   void SetUp() override {
     controllerState = {};
-    fake.scratchFolder = MakeScratchFolder("startup");
+    fake.files.scratchFolder = MakeScratchFolder("startup");
   }
   int Run(int show = SW_SHOWDEFAULT) { return wWinMain(kInstance, nullptr, const_cast<PWSTR>(L""), show); }
   FakeLaptop fake;
@@ -78,7 +78,7 @@ TEST_F(StartupTest, RunsTheSequenceInOrderWithTheGivenArguments) {
       "CreateMutexW Lumarest owned"};
   EXPECT_EQ(expectedDetails, details);
 
-  const WNDCLASSEXW& c = fake.registeredClass;
+  const WNDCLASSEXW& c = fake.window.registeredClass;
   EXPECT_EQ(sizeof(WNDCLASSEXW), c.cbSize);
   EXPECT_EQ(UINT{CS_VREDRAW | CS_HREDRAW}, c.style);
   EXPECT_EQ(&MainWindowProc, c.lpfnWndProc);
@@ -95,11 +95,11 @@ TEST_F(StartupTest, RunsTheSequenceInOrderWithTheGivenArguments) {
   EXPECT_STREQ(L"LUMAREST", controllerState.windowClassName);
   EXPECT_EQ(nullptr, instanceAtRegistration) << "instance is stored after the class registration";
   EXPECT_EQ(kInstance, instanceAtCreation) << "instance is stored before the window creation";
-  EXPECT_TRUE(fake.mutexes.count(L"Lumarest"));
+  EXPECT_TRUE(fake.kernel.mutexes.count(L"Lumarest"));
 }
 
 TEST_F(StartupTest, FailedWindowCreationEndsBeforeAnyMutexOrRegistration) {
-  fake.windowToCreate = nullptr;
+  fake.window.windowToCreate = nullptr;
   EXPECT_EQ(0, Run());
   EXPECT_EQ(0u, fake.Count("ShowWindow"));
   EXPECT_EQ(0u, fake.Count("WTSRegisterSessionNotification"));
@@ -107,7 +107,7 @@ TEST_F(StartupTest, FailedWindowCreationEndsBeforeAnyMutexOrRegistration) {
   EXPECT_EQ(0u, fake.Count("CreateMutexW"));
   EXPECT_EQ(0u, fake.Count("GetMessageW"));
   EXPECT_FALSE(Reconciled(fake));
-  EXPECT_TRUE(fake.mutexes.empty()) << "a later start must not be refused";
+  EXPECT_TRUE(fake.kernel.mutexes.empty()) << "a later start must not be refused";
 }
 
 struct GuardCase {
@@ -122,8 +122,8 @@ class GuardTest : public StartupTest, public ::testing::WithParamInterface<Guard
 
 TEST_P(GuardTest, EndsAtOnceOnlyWhenAnotherInstanceRuns) {
   const GuardCase& g = GetParam();
-  if (g.openGrants) fake.openMutexHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x4e00));
-  if (g.mutexExists) fake.mutexes.insert(L"Lumarest");
+  if (g.openGrants) fake.kernel.openMutexHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x4e00));
+  if (g.mutexExists) fake.kernel.mutexes.insert(L"Lumarest");
   if (g.createFails) fake.failAt = 1;  // CreateMutexW is the first call that can fail here
 
   EXPECT_EQ(0, Run());
@@ -157,7 +157,7 @@ MSG Message(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
 }
 
 TEST_F(StartupTest, EveryMessageGoesThroughTheAcceleratorsWithItsOwnWindow) {
-  fake.queue = {Message(WM_NULL), Message(WM_KEYDOWN, 'A')};
+  fake.window.queue = {Message(WM_NULL), Message(WM_KEYDOWN, 'A')};
   EXPECT_EQ(0, Run());
   const std::vector<std::string> loop = {"GetMessageW", "TranslateAcceleratorW", "TranslateMessage",
                                          "DispatchMessageW"};
@@ -176,8 +176,8 @@ TEST_F(StartupTest, EveryMessageGoesThroughTheAcceleratorsWithItsOwnWindow) {
 }
 
 TEST_F(StartupTest, AnAcceleratorMessageIsNeitherTranslatedNorDispatched) {
-  fake.queue = {Message(WM_SYSCHAR, '?')};
-  fake.translateAcceleratorResult = 1;
+  fake.window.queue = {Message(WM_SYSCHAR, '?')};
+  fake.window.translateAcceleratorResult = 1;
   EXPECT_EQ(0, Run());
   EXPECT_EQ(1u, fake.Count("TranslateAcceleratorW"));
   EXPECT_EQ(0u, fake.Count("TranslateMessage"));
@@ -185,7 +185,7 @@ TEST_F(StartupTest, AnAcceleratorMessageIsNeitherTranslatedNorDispatched) {
 }
 
 TEST_F(StartupTest, ExitCommandEndsTheLoopWithCodeZero) {
-  fake.queue = {Message(WM_COMMAND, CMD_EXIT), Message(WM_NULL)};
+  fake.window.queue = {Message(WM_COMMAND, CMD_EXIT), Message(WM_NULL)};
   EXPECT_EQ(0, Run());
   EXPECT_EQ(1u, fake.Count("DestroyWindow"));
   EXPECT_EQ(1u, fake.Count("WTSUnRegisterSessionNotification"));
@@ -195,7 +195,7 @@ TEST_F(StartupTest, ExitCommandEndsTheLoopWithCodeZero) {
 }
 
 TEST_F(StartupTest, AFailingGetMessageEndsTheLoopInsteadOfSpinning) {
-  fake.getMessageResult = -1;
+  fake.window.getMessageResult = -1;
   EXPECT_EQ(0, Run());
   EXPECT_EQ(1u, fake.Count("GetMessageW"));
   EXPECT_EQ(0u, fake.Count("DispatchMessageW"));

@@ -19,7 +19,7 @@ class StateFilesTest : public ::testing::Test {
   void SetUp() override {
     controllerState = {};
     controllerState.dcRate = 48;
-    fake.scratchFolder = MakeScratchFolder("state");
+    fake.files.scratchFolder = MakeScratchFolder("state");
   }
   void TearDown() override { EXPECT_EQ("", fake.Leaks()); }
   std::string Content(const char* name) { return fake.FileContent(name).value_or("(absent)"); }
@@ -40,7 +40,7 @@ TEST_F(StateFilesTest, WriteStateMarkWritesOneByteAfterThePause) {
 
 TEST_F(StateFilesTest, AWriteThatNeverOpensGivesUpAfterTenAttemptsTwentyMillisecondsApart) {
   fake.SetFile(kAcdc, "1");
-  fake.folderReadOnly = true;
+  fake.files.folderReadOnly = true;
   controllerState.retryCount = 5;  // whatever an earlier loop left
   WriteStateMark(StateFile::kAcdc, "2", 10);
   EXPECT_EQ(10u, fake.Count("fopen_s"));
@@ -54,7 +54,7 @@ TEST_F(StateFilesTest, AHiddenOrSystemFileRefusesTheRewriteWhileAMissingOneIsCre
   // or system file: every attempt fails and the old mark stays.
   for (DWORD attributes : {DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM}}) {
     fake.SetFile(kAcdc, "1");
-    fake.fileAttributes[kAcdc] = attributes;
+    fake.files.fileAttributes[kAcdc] = attributes;
     const std::size_t before = fake.Count("fopen_s");
     WriteStateMark(StateFile::kAcdc, "2", 10);
     EXPECT_EQ(10u, fake.Count("fopen_s") - before) << attributes;
@@ -68,7 +68,7 @@ TEST_F(StateFilesTest, AHiddenOrSystemFileRefusesTheRewriteWhileAMissingOneIsCre
 
 TEST_F(StateFilesTest, AFileHeldForAWhileIsWrittenOnALaterAttempt) {
   fake.SetFile(kAcdc, "1");
-  fake.lockedUntil[kAcdc] = 100;
+  fake.files.lockedUntil[kAcdc] = 100;
   WriteStateMark(StateFile::kAcdc, "2", 10);
   EXPECT_EQ("2", Content(kAcdc));
   EXPECT_EQ(6u, fake.Count("fopen_s")) << "attempts at 0, 20, 40, 60, 80 and 100 ms";
@@ -137,7 +137,7 @@ TEST_F(StateFilesTest, CreateStateFilesDoesNothingWhenOneExists) {
 }
 
 TEST_F(StateFilesTest, CreateStateFilesNeverLeavesTheFileThatOpenedEmpty) {
-  fake.lockedUntil[kDcRefresh] = 1000000;
+  fake.files.lockedUntil[kDcRefresh] = 1000000;
   CreateStateFiles(true, 48);
   EXPECT_EQ("2", Content(kAcdc)) << "it was opened (and emptied) for its mark";
   EXPECT_EQ("(absent)", Content(kDcRefresh));
@@ -155,7 +155,7 @@ TEST_F(StateFilesTest, WriteAcMarksWritesOneIntoBoth) {
 TEST_F(StateFilesTest, WriteAcMarksWithTheSecondFileHeldStillRecordsMains) {
   fake.SetFile(kAcdc, "2");
   fake.SetFile(kDcRefresh, "2");
-  fake.lockedUntil[kDcRefresh] = 1000000;
+  fake.files.lockedUntil[kDcRefresh] = 1000000;
   WriteAcMarks();
   EXPECT_EQ("1", Content(kAcdc)) << "opened, so never closed empty";
   EXPECT_EQ("2", Content(kDcRefresh));
@@ -165,7 +165,7 @@ TEST_F(StateFilesTest, WriteAcMarksWithTheSecondFileHeldStillRecordsMains) {
 TEST_F(StateFilesTest, WriteAcMarksRetriesOnTheFirstFileAlone) {
   fake.SetFile(kAcdc, "2");
   fake.SetFile(kDcRefresh, "2");
-  fake.lockedUntil[kAcdc] = 1000000;
+  fake.files.lockedUntil[kAcdc] = 1000000;
   WriteAcMarks();
   EXPECT_EQ("2", Content(kAcdc));
   EXPECT_EQ("1", Content(kDcRefresh)) << "opened on every attempt, so given its mark";
@@ -221,7 +221,7 @@ TEST_F(StateFilesTest, AReadWithOneFileMissingFailsAndLeavesBothMarks) {
 TEST_F(StateFilesTest, ReadsAreNotRetried) {
   fake.SetFile(kAcdc, "1");
   fake.SetFile(kDcRefresh, "1");
-  fake.lockedUntil[kDcRefresh] = 150;  // the second open comes at 100 ms
+  fake.files.lockedUntil[kDcRefresh] = 150;  // the second open comes at 100 ms
   EXPECT_FALSE(ReadStateMarks());
   EXPECT_EQ(2u, fake.Count("fopen_s"));
 }

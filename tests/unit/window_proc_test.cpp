@@ -32,13 +32,13 @@ class DispatchTest : public ::testing::TestWithParam<DispatchCase> {
  protected:
   void SetUp() override {
     controllerState = {};
-    fake.scratchFolder = MakeScratchFolder("dispatch");
-    fake.defWindowProcResult = kDefault;
+    fake.files.scratchFolder = MakeScratchFolder("dispatch");
+    fake.window.defWindowProcResult = kDefault;
     // The window procedure is what a destroyed window is told about.
     WNDCLASSEXW c = {};
     c.lpfnWndProc = MainWindowProc;
     c.lpszClassName = L"LUMAREST";
-    fake.registeredClass = c;
+    fake.window.registeredClass = c;
   }
   FakeLaptop fake;
 };
@@ -83,7 +83,7 @@ TEST_F(DispatchTest, AboutOpensTheBoxOwnedByTheWindowFromTheProcessInstance) {
   bool nestedHandled = false;
   // While the box is open its modal loop still delivers messages to the
   // window; they are handled inside the About call.
-  fake.duringDialog = [&] {
+  fake.window.duringDialog = [&] {
     nestedHandled = MainWindowProc(kWindow, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0) == 0;
   };
   EXPECT_EQ(0, MainWindowProc(kWindow, WM_COMMAND, CMD_ABOUT, 0));
@@ -101,9 +101,9 @@ TEST_F(DispatchTest, AboutOpensTheBoxOwnedByTheWindowFromTheProcessInstance) {
 
 TEST_F(DispatchTest, TheQuitMessageCarriesExitCodeZero) {
   MainWindowProc(kWindow, WM_COMMAND, CMD_EXIT, 0);
-  ASSERT_EQ(1u, fake.queue.size());
-  EXPECT_EQ(UINT{WM_QUIT}, fake.queue.front().message);
-  EXPECT_EQ(0u, fake.queue.front().wParam);
+  ASSERT_EQ(1u, fake.window.queue.size());
+  EXPECT_EQ(UINT{WM_QUIT}, fake.window.queue.front().message);
+  EXPECT_EQ(0u, fake.window.queue.front().wParam);
 }
 
 struct DialogCase {
