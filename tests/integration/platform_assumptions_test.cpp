@@ -8,6 +8,7 @@
 
 #include <windows.h>
 #include <wbemidl.h>
+#include <wtsapi32.h>
 
 #include <cstdio>
 #include <string>
@@ -235,6 +236,44 @@ TEST(PlatformRule, ComRefusesACallOutUntilTheSenderIsAnswered) {
   EXPECT_EQ(DWORD{ISMEX_SEND | ISMEX_REPLIED}, seen.nested) << "sent by this thread inside the other's";
   EXPECT_EQ(DWORD{ISMEX_NOSEND}, seen.ownThread) << "a message this thread sent itself";
   EXPECT_FALSE(seen.replyOwnThread) << "nothing to answer";
+}
+
+// ---- Sessions and their users' tokens -------------------------------------
+// WTSEnumerateSessionsW's page: it lists the sessions on the server, the
+// console session among them. WTSQueryUserToken's page: only a caller in
+// the LocalSystem account with SE_TCB_NAME gets a session's user token
+// (ERROR_PRIVILEGE_NOT_HELD otherwise). The check's fake sessions and the
+// starter's encode both; the check falls back to its own token for its own
+// session. Wine lists no session at all, and hands out the token to anyone.
+TEST(PlatformRule, OnlyTheSystemAccountGetsASessionsUserToken) {
+  HMODULE wtsapi = LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  ASSERT_NE(nullptr, wtsapi);
+  using Enumerate = BOOL(WINAPI*)(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOW*, DWORD*);
+  using Free = void(WINAPI*)(void*);
+  using QueryToken = BOOL(WINAPI*)(ULONG, HANDLE*);
+  auto enumerate = reinterpret_cast<Enumerate>(reinterpret_cast<void (*)()>(GetProcAddress(wtsapi, "WTSEnumerateSessionsW")));
+  auto release = reinterpret_cast<Free>(reinterpret_cast<void (*)()>(GetProcAddress(wtsapi, "WTSFreeMemory")));
+  auto queryToken = reinterpret_cast<QueryToken>(reinterpret_cast<void (*)()>(GetProcAddress(wtsapi, "WTSQueryUserToken")));
+  ASSERT_TRUE(enumerate && release && queryToken);
+
+  const DWORD console = WTSGetActiveConsoleSessionId();
+  WTS_SESSION_INFOW* sessions = nullptr;
+  DWORD count = 0;
+  ASSERT_TRUE(enumerate(WTS_CURRENT_SERVER_HANDLE, 0, 1, &sessions, &count));
+  bool consoleListed = false;
+  for (DWORD i = 0; i < count; ++i) consoleListed = consoleListed || sessions[i].SessionId == console;
+  release(sessions);
+  EXPECT_EQ(OnPlatform(true, WINE_DIFFERS("Wine's WTSEnumerateSessionsW lists no session"), false), consoleListed);
+
+  // A test run is an ordinary user's (or an administrator's), never the
+  // system account's.
+  HANDLE token = nullptr;
+  const BOOL got = queryToken(console, &token);
+  const DWORD error = got ? 0 : GetLastError();
+  if (got) CloseHandle(token);
+  EXPECT_EQ(OnPlatform(DWORD{ERROR_PRIVILEGE_NOT_HELD}, WINE_DIFFERS("Wine gives any caller the token"), DWORD{0}),
+            error);
+  FreeLibrary(wtsapi);
 }
 
 // ---- Windows 11's virtual refresh rates ----------------------------------
