@@ -10,10 +10,11 @@
 
 #include "check/check_tool.h"
 #include "check/console_output.h"
+#include "platform/os_calls.h"
 
 int wmain(int argc, wchar_t** argv) {
   // Like the controller: nothing is ever loaded from the program's folder.
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  os.SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   std::vector<std::wstring> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
   ConsoleOutput out;

@@ -4,13 +4,13 @@
 #include <io.h>
 
 #include "platform/system32.h"
+#include "platform/wtsapi_late.h"
 
 namespace {
 
-HMODULE wtsapi = nullptr;  // see platform/system32.h
 
 BOOL WINAPI RegisterSessionNotification(HWND window, DWORD flags) {
-  auto call = System32Function<decltype(&::WTSRegisterSessionNotification)>(L"wtsapi32.dll", &wtsapi,
+  auto call = System32Function<decltype(&::WTSRegisterSessionNotification)>(L"wtsapi32.dll", &wtsapiModule,
                                                                               "WTSRegisterSessionNotification");
   if (call == nullptr) {
     ::SetLastError(ERROR_PROC_NOT_FOUND);
@@ -20,7 +20,7 @@ BOOL WINAPI RegisterSessionNotification(HWND window, DWORD flags) {
 }
 
 BOOL WINAPI UnRegisterSessionNotification(HWND window) {
-  auto call = System32Function<decltype(&::WTSUnRegisterSessionNotification)>(L"wtsapi32.dll", &wtsapi,
+  auto call = System32Function<decltype(&::WTSUnRegisterSessionNotification)>(L"wtsapi32.dll", &wtsapiModule,
                                                                                 "WTSUnRegisterSessionNotification");
   if (call == nullptr) {
     ::SetLastError(ERROR_PROC_NOT_FOUND);
@@ -39,39 +39,15 @@ DWORD WINAPI ReadPowerPlanName(HKEY root, const GUID* scheme, const GUID* subgro
   return call(root, scheme, subgroup, setting, buffer, size);
 }
 
-BOOL WINAPI EnumerateSessions(HANDLE server, DWORD reserved, DWORD version, PWTS_SESSION_INFOW* info,
-                              DWORD* count) {
-  auto call = System32Function<decltype(&::WTSEnumerateSessionsW)>(L"wtsapi32.dll", &wtsapi, "WTSEnumerateSessionsW");
-  if (call == nullptr) {
-    ::SetLastError(ERROR_PROC_NOT_FOUND);
-    return FALSE;
-  }
-  return call(server, reserved, version, info, count);
-}
-
-void WINAPI FreeSessionMemory(void* memory) {
-  auto call = System32Function<decltype(&::WTSFreeMemory)>(L"wtsapi32.dll", &wtsapi, "WTSFreeMemory");
-  if (call != nullptr) call(memory);
-}
-
 BOOL WINAPI QuerySessionInformation(HANDLE server, DWORD session, WTS_INFO_CLASS what, LPWSTR* buffer,
                                     DWORD* bytes) {
-  auto call = System32Function<decltype(&::WTSQuerySessionInformationW)>(L"wtsapi32.dll", &wtsapi,
+  auto call = System32Function<decltype(&::WTSQuerySessionInformationW)>(L"wtsapi32.dll", &wtsapiModule,
                                                                          "WTSQuerySessionInformationW");
   if (call == nullptr) {
     ::SetLastError(ERROR_PROC_NOT_FOUND);
     return FALSE;
   }
   return call(server, session, what, buffer, bytes);
-}
-
-BOOL WINAPI QueryUserToken(ULONG session, HANDLE* token) {
-  auto call = System32Function<decltype(&::WTSQueryUserToken)>(L"wtsapi32.dll", &wtsapi, "WTSQueryUserToken");
-  if (call == nullptr) {
-    ::SetLastError(ERROR_PROC_NOT_FOUND);
-    return FALSE;
-  }
-  return call(session, token);
 }
 
 int CrtAccess(const char* path, int mode) { return ::_access(path, mode); }

@@ -93,7 +93,7 @@ using FcloseFn = int (*)(FILE* file);
   SYSTEM(EndDialog)                                                               \
   SYSTEM(DestroyWindow)                                                           \
   SYSTEM(PostQuitMessage)                                                         \
-  SYSTEM(FindWindowW) /* the diagnostic's look for a running controller */      \
+  SYSTEM(FindWindowW) /* the diagnostic's look for a running controller */        \
   /* Whether the message being handled was sent by another thread and is */       \
   /* still unanswered, and the early answer to it. */                             \
   SYSTEM(InSendMessageEx)                                                         \
@@ -156,11 +156,11 @@ using FcloseFn = int (*)(FILE* file);
   /* Lumarest off (wtsapi32 resolved from System32 at first use); and who */      \
   /* started the diagnostic, to know whether a person is looking at its */        \
   /* console. */                                                                  \
-  LATE(WTSEnumerateSessionsW, EnumerateSessions)                                  \
-  LATE(WTSFreeMemory, FreeSessionMemory)                                          \
+  LATE(WTSEnumerateSessionsW, LateEnumerateSessions)                              \
+  LATE(WTSFreeMemory, LateFreeSessionMemory)                                      \
   SYSTEM(WTSGetActiveConsoleSessionId)                                            \
   LATE(WTSQuerySessionInformationW, QuerySessionInformation)                      \
-  LATE(WTSQueryUserToken, QueryUserToken)                                         \
+  LATE(WTSQueryUserToken, LateQueryUserToken)                                     \
   SYSTEM(GetTokenInformation)                                                     \
   SYSTEM(ConvertSidToStringSidW)                                                  \
   SYSTEM(LocalFree)                                                               \

@@ -2,40 +2,16 @@
 #include "starter/starter_os.h"
 
 #include "platform/system32.h"
+#include "platform/wtsapi_late.h"
 
 namespace {
 
-// wtsapi32 and userenv are resolved from System32 at first use
-// (platform/system32.h): this DLL runs from wherever Windows Installer
+// wtsapi32 (platform/wtsapi_late.h) and userenv are resolved from System32
+// at first use (platform/system32.h): this DLL runs from wherever Windows Installer
 // extracted it, and an import would let the loader look beside it. msi.dll,
 // kernel32.dll and advapi32.dll are imported: the first is already loaded by
 // the msiexec process that runs the action, the others are known DLLs.
-HMODULE wtsapi = nullptr;
 HMODULE userenv = nullptr;
-
-BOOL WINAPI EnumerateSessions(HANDLE server, DWORD reserved, DWORD version, PWTS_SESSION_INFOW* info,
-                              DWORD* count) {
-  auto call = System32Function<decltype(&::WTSEnumerateSessionsW)>(L"wtsapi32.dll", &wtsapi, "WTSEnumerateSessionsW");
-  if (call == nullptr) {
-    ::SetLastError(ERROR_PROC_NOT_FOUND);
-    return FALSE;
-  }
-  return call(server, reserved, version, info, count);
-}
-
-void WINAPI FreeSessionMemory(void* memory) {
-  auto call = System32Function<decltype(&::WTSFreeMemory)>(L"wtsapi32.dll", &wtsapi, "WTSFreeMemory");
-  if (call != nullptr) call(memory);
-}
-
-BOOL WINAPI QueryUserToken(ULONG session, HANDLE* token) {
-  auto call = System32Function<decltype(&::WTSQueryUserToken)>(L"wtsapi32.dll", &wtsapi, "WTSQueryUserToken");
-  if (call == nullptr) {
-    ::SetLastError(ERROR_PROC_NOT_FOUND);
-    return FALSE;
-  }
-  return call(session, token);
-}
 
 BOOL WINAPI CreateEnvironment(void** environment, HANDLE token, BOOL inherit) {
   auto call = System32Function<decltype(&::CreateEnvironmentBlock)>(L"userenv.dll", &userenv,
@@ -56,10 +32,10 @@ BOOL WINAPI DestroyEnvironment(void* environment) {
 }  // namespace
 
 const StarterOs realStarterOs = {
-    EnumerateSessions,
-    FreeSessionMemory,
+    LateEnumerateSessions,
+    LateFreeSessionMemory,
     ::WTSGetActiveConsoleSessionId,
-    QueryUserToken,
+    LateQueryUserToken,
 
     ::GetTokenInformation,
     ::ConvertSidToStringSidW,

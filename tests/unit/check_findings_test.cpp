@@ -13,24 +13,12 @@
 #include "check/report.h"
 #include "fake/laptop_presets.h"
 #include "fake/registry_paths.h"
+#include "tests/unit/captured_output.h"
 #include "policy/state_files.h"
 
 namespace {
 
-const LANGID kEnglishUs = 0x0409;
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-struct Captured : ToolOutput {
-  std::wstring text, error;
-  std::string bytes;
-  bool ownsConsole = false;
-  int waits = 0;
-  void Text(const std::wstring& t) override { text += t; }
-  void Bytes(const std::string& b) override { bytes += b; }
-  void Error(const std::wstring& e) override { error += e; }
-  bool OwnsConsoleWindow() override { return ownsConsole; }
-  void WaitForKey() override { ++waits; }
-};
 
 // Installed, on battery, marks "1" and "2": every condition holds.
 void SetUpInstalledLaptop(FakeLaptop& fake) {

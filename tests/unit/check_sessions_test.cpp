@@ -14,25 +14,13 @@
 #include "check/report.h"
 #include "fake/laptop_presets.h"
 #include "fake/registry_paths.h"
+#include "tests/unit/captured_output.h"
 #include "platform/startup_approved.h"
 
 namespace {
 
-const LANGID kEnglishUs = 0x0409;
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kInstalled[] = L"C:\\Program Files (x86)\\Kelvane\\Lumarest\\lumarest.exe";
-
-struct Captured : ToolOutput {
-  std::wstring text, error;
-  std::string bytes;
-  bool ownsConsole = false;
-  int waits = 0;
-  void Text(const std::wstring& t) override { text += t; }
-  void Bytes(const std::string& b) override { bytes += b; }
-  void Error(const std::wstring& e) override { error += e; }
-  bool OwnsConsoleWindow() override { return ownsConsole; }
-  void WaitForKey() override { ++waits; }
-};
 
 // Installed, every condition holding, and the check run as SYSTEM in
 // session 0 as a fleet tool runs it; session 1's owner has no controller

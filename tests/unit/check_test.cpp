@@ -13,18 +13,10 @@
 #include "check/text_encoding.h"
 #include "fake/laptop_presets.h"
 #include "fake/registry_paths.h"
+#include "tests/unit/captured_output.h"
 
 namespace {
 
-struct Captured : ToolOutput {
-  std::wstring text, error;
-  std::string bytes;
-  void Text(const std::wstring& t) override { text += t; }
-  void Bytes(const std::string& b) override { bytes += b; }
-  void Error(const std::wstring& e) override { error += e; }
-};
-
-const LANGID kEnglishUs = 0x0409;
 
 // On battery, marks "1" and "2": the switch is due and every condition holds.
 void SetUpQualifyingLaptop(FakeLaptop& fake) {
