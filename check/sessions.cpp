@@ -8,41 +8,24 @@
 #include "check/process_list.h"
 #include "platform/hresult_error.h"
 #include "platform/os_calls.h"
+#include "platform/session_list.h"
 #include "platform/startup_approved.h"
 
 namespace {
 
-const DWORD kNoConsoleSession = 0xFFFFFFFF;
 // A SID's text is at most 184 characters.
 const int kSidLimit = 192;
 
 std::vector<DWORD> SessionIds(SessionsSeen& seen) {
-  std::vector<DWORD> ids;
-  WTS_SESSION_INFOW* info = nullptr;
-  DWORD count = 0;
-  seen.listed = os.WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &info, &count) != 0;
-  if (seen.listed) {
-    bool outOfMemory = false;
-    try {
-      for (DWORD i = 0; i < count; ++i)
-        if (info[i].SessionId != 0) ids.push_back(info[i].SessionId);
-    } catch (const std::bad_alloc&) {
-      outOfMemory = true;
-    }
-    os.WTSFreeMemory(info);
-    if (outOfMemory) RaiseHresult(E_OUTOFMEMORY);
-  } else {
-    seen.listError = os.GetLastError();
+  try {
+    SessionList list = SessionsToVisit({os.WTSEnumerateSessionsW, os.WTSFreeMemory, os.WTSGetActiveConsoleSessionId,
+                                        os.GetLastError});
+    seen.listed = list.listed;
+    seen.listError = list.listError;
+    return std::move(list.ids);
+  } catch (const std::bad_alloc&) {
+    RaiseHresult(E_OUTOFMEMORY);
   }
-  // Windows leaves the console session out of the list now and then (Wine
-  // always does); the starter adds it, and so does the check.
-  const DWORD console = os.WTSGetActiveConsoleSessionId();
-  if (console != kNoConsoleSession && console != 0) {
-    bool listed = false;
-    for (DWORD id : ids) listed = listed || id == console;
-    if (!listed) ids.push_back(console);
-  }
-  return ids;
 }
 
 // One text of a session (its user or domain name); nullopt when it cannot

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "starter/starter_os.h"
+#include "platform/session_list.h"
 #include "starter/startup_approved.h"
 
 namespace {
 
-const DWORD kNoConsoleSession = 0xFFFFFFFF;
 // The quoted exe path: the path (at most MAX_PATH * 2 - 1 characters, as
 // the action reads it), two quotes and the terminator.
 const int kCommandLineLimit = MAX_PATH * 2 + 2;
@@ -29,32 +29,11 @@ void Say(StarterLog log, void* context, const wchar_t* format, ...) {
   log(context, line);
 }
 
-std::vector<DWORD> SessionsToVisit(StarterLog log, void* context) {
-  std::vector<DWORD> sessions;
-  WTS_SESSION_INFOW* info = nullptr;
-  DWORD count = 0;
-  if (starterOs.WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &info, &count)) {
-    // The list is copied before anything is started, so that the WTS
-    // buffer is given back at once, also when the copy runs out of memory.
-    try {
-      for (DWORD i = 0; i < count; ++i) {
-        if (info[i].SessionId != 0) sessions.push_back(info[i].SessionId);
-      }
-    } catch (...) {
-      starterOs.WTSFreeMemory(info);
-      throw;
-    }
-    starterOs.WTSFreeMemory(info);
-  } else {
-    Say(log, context, L"Lumarest: the sessions could not be listed (error %lu)", starterOs.GetLastError());
-  }
-  const DWORD console = starterOs.WTSGetActiveConsoleSessionId();
-  if (console != kNoConsoleSession && console != 0) {
-    bool listed = false;
-    for (DWORD id : sessions) listed = listed || id == console;
-    if (!listed) sessions.push_back(console);
-  }
-  return sessions;
+std::vector<DWORD> Sessions(StarterLog log, void* context) {
+  const SessionList list = SessionsToVisit({starterOs.WTSEnumerateSessionsW, starterOs.WTSFreeMemory,
+                                            starterOs.WTSGetActiveConsoleSessionId, starterOs.GetLastError});
+  if (!list.listed) Say(log, context, L"Lumarest: the sessions could not be listed (error %lu)", list.listError);
+  return list.ids;
 }
 
 enum class Outcome { kStarted, kTurnedOff, kNoUser, kFailed };
@@ -215,7 +194,7 @@ bool RunsInAJob() {
 StartTally StartInSignedInSessions(const wchar_t* exePath, StarterLog log, void* context) {
   StartTally tally;
   const Starting starting = {exePath, RunsInAJob(), log, context};
-  for (DWORD session : SessionsToVisit(log, context)) {
+  for (DWORD session : Sessions(log, context)) {
     switch (StartInSession(session, starting)) {
       case Outcome::kStarted: ++tally.started; break;
       case Outcome::kTurnedOff: ++tally.turnedOff; break;
