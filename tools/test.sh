@@ -71,9 +71,11 @@ else
     if [ "$mode" = emulated ]; then
       filter_i686="-L emulated"
       # names BUILD CTEST-ARGS...: the tests ctest would run, scenario_* and
-      # sim_exit_* each as one name.
+      # sim_exit_* each as one name, without the prefix's fixtures (which
+      # every selection brings along).
       names() {
         (cd "build/$1" && shift && ctest -N "$@") | sed -n 's/^ *Test *#[0-9]*: //p' |
+          grep -v -x -e wine_prefix -e wine_shutdown |
           sed -e 's/^scenario_.*/scenario_*/' -e 's/^sim_exit_.*/sim_exit_*/' | uniq | paste -sd' ' -
       }
       if [ $# -gt 0 ]; then clang_args="$*"; else clang_args='-R ^(unit|starter)$'; fi
