@@ -18,8 +18,8 @@
 #   no 32-bit loader: Wine finds the loader of the other bitness next to its
 #   own, so the 32-bit steps fail at once and the boot skips them. That
 #   prefix then runs 64-bit programs only, which is all its build has;
-# - a prefix for 32-bit programs is a copy of the kept one, booted in full
-#   once.
+# - a prefix for 32-bit programs is a copy of the kept one, booted once
+#   (without iexplore, see kept32).
 # Everywhere else every prefix is booted in full, as on any Wine machine.
 set -e
 tools=$(cd "$(dirname "$0")" && pwd)
