@@ -1,26 +1,44 @@
 #!/bin/sh
-# tools/install-deps.sh against stand-ins for sudo, apt-get, dpkg-query and
-# dpkg on PATH, in the cases a fresh machine meets: an apt-get update that
-# reports a failed index every time, a wine32:i386 that apt refuses, a
-# package apt cannot install at all.
+# tools/install-deps.sh against stand-ins for sudo, apt-get, dpkg-query,
+# dpkg, id and mount on PATH, and for the kernel, in the cases a fresh
+# machine meets: an apt-get update that reports a failed index every time, a
+# wine32:i386 that apt refuses, a package apt cannot install at all, a
+# kernel that refuses 32-bit programs (as root, and not); then
+# tools/i386-mode.sh's answer for each state of binfmt_misc.
 #   check-install-deps.sh TOOLS_DIR
 tools=$1
 failed=0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# A copy of the script beside a runs-i386.sh that says yes, so the wine32
-# step is tried whatever this machine's kernel is.
+# A copy of the scripts beside a stand-in for the kernel's 32-bit probe
+# (runs-i386.sh): it runs 32-bit programs natively unless STATE/kernel says
+# "refuses"; then only once qemu-i386 is registered in the stand-in
+# binfmt_misc folder (BINFMT), whose entry it then makes, as the kernel
+# would. BINFMT starts unmounted (no register file).
 setup() {
-  rm -rf "$work/case"; mkdir -p "$work/case/tools" "$work/case/bin" "$work/case/state"
-  cp "$tools/install-deps.sh" "$work/case/tools/"
-  printf 'exit 0\n' > "$work/case/tools/runs-i386.sh"
+  rm -rf "$work/case"; mkdir -p "$work/case/tools" "$work/case/bin" "$work/case/state" "$work/case/binfmt"
+  cp "$tools/install-deps.sh" "$tools/i386-mode.sh" "$work/case/tools/"
+  cat > "$work/case/tools/runs-i386.sh" <<'S'
+#!/bin/sh
+[ "$(cat "$STATE/kernel" 2>/dev/null)" = refuses ] || exit 0
+grep -q '^:qemu-i386:' "$LUMAREST_BINFMT_MISC/register" 2>/dev/null || exit 1
+[ -e "$LUMAREST_BINFMT_MISC/qemu-i386" ] ||
+  printf 'enabled\ninterpreter /usr/bin/qemu-i386-static\nflags: F\n' > "$LUMAREST_BINFMT_MISC/qemu-i386"
+S
   : > "$work/case/state/installed"
   : > "$work/case/state/log"
-  bin=$work/case/bin; state=$work/case/state
+  bin=$work/case/bin; state=$work/case/state; binfmt=$work/case/binfmt
   cat > "$bin/id" <<'S'
 #!/bin/sh
-echo 1000
+cat "$STATE/uid" 2>/dev/null || echo 1000
+S
+  cat > "$bin/mount" <<'S'
+#!/bin/sh
+echo "mount $*" >> "$STATE/log"
+[ ! -f "$STATE/mount-fails" ] || { echo "mount: unknown filesystem type 'binfmt_misc'" >&2; exit 32; }
+eval "dir=\${$#}"
+: > "$dir/register"; echo enabled > "$dir/status"
 S
   cat > "$bin/sudo" <<'S'
 #!/bin/sh
@@ -81,7 +99,7 @@ S
 }
 
 run() {
-  out=$(PATH="$bin:$PATH" STATE=$state sh "$work/case/tools/install-deps.sh" 2>&1)
+  out=$(PATH="$bin:$PATH" STATE=$state LUMAREST_BINFMT_MISC=$binfmt sh "$work/case/tools/install-deps.sh" 2>&1)
   rc=$?
 }
 
@@ -90,7 +108,7 @@ expect() {  # expect DESCRIPTION COMMAND...
     echo "FAIL: $description: $*"; printf '%s\n' "$out" | sed 's/^/    /'; failed=1
   fi
 }
-says() { printf '%s\n' "$out" | grep -q -- "$1"; }
+says() { printf '%s\n' "$out" | grep -qF -- "$1"; }
 logged() { grep -q -- "$1" "$state/log"; }
 
 description="an update that fails twice, wine32 refused"
@@ -132,6 +150,102 @@ expect [ "$rc" -eq 0 ]
 expect says "installed wine32:i386"
 expect grep -qx "wine32:i386" "$state/installed"
 expect grep -qx i386 "$state/arch"
+
+# The 32-bit steps alone: every other package is there already.
+setup_32bit() {  # setup_32bit KERNEL UID
+  setup
+  sed -n '/^packages="/,/"$/p' "$tools/install-deps.sh" | tr -d '"' | sed 's/^packages=//' |
+    tr ' ' '\n' | sed '/^$/d' > "$state/installed"
+  echo "$1" > "$state/kernel"
+  echo "$2" > "$state/uid"
+}
+entry=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F'
+
+description="a kernel that refuses 32-bit programs, as root, binfmt_misc not mounted"
+setup_32bit refuses 0
+run
+expect [ "$rc" -eq 0 ]
+expect grep -qx qemu-user-static "$state/installed"
+expect logged "mount -t binfmt_misc binfmt_misc $binfmt"
+expect [ "$(cat "$binfmt/register")" = "$entry" ]
+expect grep -qx "wine32:i386" "$state/installed"
+expect says "32-bit programs now run under qemu (installed qemu-user-static, mounted binfmt_misc at $binfmt, registered /usr/bin/qemu-i386-static"
+expect says "about 50 s"
+expect [ "$(PATH="$bin:$PATH" STATE=$state LUMAREST_BINFMT_MISC=$binfmt sh "$work/case/tools/i386-mode.sh")" = emulated ]
+expect sh -c "! grep -q '^sudo' '$state/log'"
+# Run again: everything is there, nothing is done or said.
+: > "$state/log"
+run
+expect [ "$rc" -eq 0 ]
+expect [ ! -s "$state/log" ]
+expect [ -z "$out" ]
+
+description="a kernel that refuses 32-bit programs, as root, binfmt_misc mounted with a disabled qemu-i386 entry"
+setup_32bit refuses 0
+: > "$binfmt/register"; echo enabled > "$binfmt/status"
+printf 'disabled\ninterpreter /usr/local/bin/qemu-i386\n' > "$binfmt/qemu-i386"
+run
+expect [ "$rc" -eq 0 ]
+expect sh -c "! grep -q '^mount' '$state/log'"
+expect [ ! -s "$binfmt/register" ]
+expect [ "$(sed -n 1p "$binfmt/qemu-i386")" = disabled ]
+expect says "qemu-i386 entry already, left as it is (disabled, /usr/local/bin/qemu-i386)"
+expect says "32-bit programs still do not run"
+expect sh -c "! grep -qx 'wine32:i386' '$state/installed'"
+expect [ ! -s "$state/arch" ]
+
+description="a kernel that refuses 32-bit programs, not as root"
+setup_32bit refuses 1000
+run
+expect [ "$rc" -eq 0 ]
+expect says "As root:"
+expect says "apt-get install qemu-user-static"
+expect says "mount -t binfmt_misc binfmt_misc $binfmt"
+expect says "printf '%s\\n' '$entry' > $binfmt/register"
+expect [ ! -s "$state/log" ]
+expect [ ! -e "$binfmt/register" ]
+expect sh -c "! grep -qx 'wine32:i386' '$state/installed'"
+
+description="a kernel that refuses 32-bit programs, as root, binfmt_misc cannot be mounted"
+setup_32bit refuses 0
+: > "$state/mount-fails"
+run
+expect [ "$rc" -eq 0 ]
+expect says "binfmt_misc could not be mounted at $binfmt"
+expect [ ! -e "$binfmt/register" ]
+expect sh -c "! grep -qx 'wine32:i386' '$state/installed'"
+
+description="a kernel that runs 32-bit programs, as root"
+setup_32bit native 0
+run
+expect [ "$rc" -eq 0 ]
+expect sh -c "! grep -qx qemu-user-static '$state/installed'"
+expect [ ! -e "$binfmt/register" ]
+expect grep -qx "wine32:i386" "$state/installed"
+
+# i386-mode.sh: how this machine runs 32-bit programs, for each answer of the
+# kernel's probe and state of binfmt_misc (status, and one entry: its first
+# line and interpreter). An empty entry column means no entry at all.
+mode_case() {  # mode_case EXPECTED PROBE STATUS ENTRY INTERPRETER
+  description="i386-mode.sh: probe $2, binfmt_misc $3, entry '$4 $5'"
+  rm -rf "$work/mode"; mkdir -p "$work/mode/tools" "$work/mode/binfmt"
+  cp "$tools/i386-mode.sh" "$work/mode/tools/"
+  if [ "$2" = runs ]; then echo 'exit 0' > "$work/mode/tools/runs-i386.sh"; else echo 'exit 1' > "$work/mode/tools/runs-i386.sh"; fi
+  [ "$3" = unmounted ] || { : > "$work/mode/binfmt/register"; echo "$3" > "$work/mode/binfmt/status"; }
+  [ -z "$4" ] || printf '%s\ninterpreter %s\nflags: F\n' "$4" "$5" > "$work/mode/binfmt/i386"
+  out=$(LUMAREST_BINFMT_MISC="$work/mode/binfmt" sh "$work/mode/tools/i386-mode.sh")
+  expect [ "$out" = "$1" ]
+}
+mode_case native   runs  unmounted "" ""
+mode_case native   runs  enabled   "" ""
+mode_case emulated runs  enabled   enabled  /usr/bin/qemu-i386-static
+mode_case emulated runs  enabled   enabled  /opt/qemu/bin/qemu-i386
+mode_case native   runs  enabled   disabled /usr/bin/qemu-i386-static
+mode_case native   runs  disabled  enabled  /usr/bin/qemu-i386-static
+mode_case native   runs  enabled   enabled  /usr/bin/qemu-x86_64-static
+mode_case native   runs  enabled   enabled  /usr/lib/qemu-i386/box86
+mode_case none     fails enabled   enabled  /usr/bin/qemu-i386-static
+mode_case none     fails unmounted "" ""
 
 [ "$failed" -eq 0 ] && echo "install-deps: every case as expected"
 exit $failed

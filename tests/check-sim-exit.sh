@@ -3,7 +3,8 @@
 # its output says what it should (a fixed text, e.g. the failing line).
 # usage: check-sim-exit.sh SIM SCENARIO EXPECTED-CODE TEXT
 sim="$1"; scenario="$2"; expected="$3"; text="$4"
-out=$(wine "$sim" "$scenario" 2>&1)
+# Through the tools' launcher: the simulated laptop's own loader, directly.
+out=$("$(dirname "$0")/../tools/wine-bin/wine" "$sim" "$scenario" 2>&1)
 code=$?
 printf '%s\n' "$out"
 if [ "$code" -ne "$expected" ]; then

@@ -12,7 +12,9 @@ idle=30; runs="--runs 21 --startups 11"; checks=7
 [ "${1:-}" = "--quick" ] && { idle=5; runs="--runs 5 --startups 3"; checks=3; }
 
 export WINEPREFIX="$PWD/build/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then wineboot -i >/dev/null 2>&1; wineserver -w; fi
+# Everything measured is a 64-bit exe: Wine's 64-bit loader, directly.
+PATH="$PWD/tools/wine-bin:$PATH"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then tools/wine-prefix.sh new 64; fi
 
 echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1); $(wine --version)"
 echo

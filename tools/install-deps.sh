@@ -7,9 +7,13 @@
 # programs and Debian can install it. Does nothing when everything is there
 # already. Changes the machine: installs packages with apt-get, through sudo
 # when not run as root, and adds dpkg's i386 architecture while it tries
-# wine32 (taken away again when wine32 cannot be installed). From the npm
-# registry, into build/powershell-parser only (nothing global): the
-# PowerShell parser of the fleet scripts' test (web-tree-sitter and
+# wine32 (taken away again when wine32 cannot be installed). Where the
+# kernel runs no 32-bit programs and this runs as root (CI), it makes qemu
+# run them: installs qemu-user-static, mounts binfmt_misc where it is not
+# mounted, and registers qemu-i386 for i386 ELF there, until the next boot;
+# without root it says what to run instead.
+# From the npm registry, into build/powershell-parser only (nothing global):
+# the PowerShell parser of the fleet scripts' test (web-tree-sitter and
 # tree-sitter's PowerShell grammar, as WebAssembly, at fixed versions).
 #
 # What a fresh machine meets, and what this script does about it:
@@ -95,12 +99,73 @@ if [ ! -f "$parser/node_modules/tree-sitter-powershell/tree-sitter-powershell.wa
     echo "install-deps: npm could not install the PowerShell parser; the fleet_scripts test fails until it can" >&2
 fi
 
-# Wine's 32-bit half, for the 32-bit tests only. Where the machine runs no
-# 32-bit programs it is not even tried: Wine's launcher prefers its 32-bit
-# loader whenever wine32 is installed, so there it would break every Wine call.
+# 32-bit programs, for the 32-bit tests only. Some kernels are booted with
+# their 32-bit emulation switched off (dmesg: "32-bit emulation disabled"):
+# a 32-bit ELF then fails with "Exec format error". qemu-i386 registered in
+# binfmt_misc runs it instead, about 50 s per start of a 32-bit Wine
+# process, which tools/test.sh takes into account (tools/i386-mode.sh).
+binfmt=${LUMAREST_BINFMT_MISC:-/proc/sys/fs/binfmt_misc}
+# The entry qemu's own qemu-binfmt-conf.sh writes for i386 ELF (Debian's
+# package registers no i386 entry on amd64). F opens the interpreter at
+# registration, so that it also serves containers and other namespaces.
+i386_entry=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F'
+
+# Sets up qemu for 32-bit programs (as root only), saying what it did; it
+# changes nothing the machine had: an entry of its own is left as it is.
+emulate_i386() {
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: this machine's kernel runs no 32-bit programs (dmesg: \"32-bit emulation disabled\"), so the tests of the 32-bit builds will not run. qemu can run them, at about 50 s per 32-bit Wine process; it then runs every 32-bit program of this machine, until the next boot. As root:"
+    # printf, not echo: dash's echo would expand the \n of the printed command.
+    printf '%s\n' "  apt-get install qemu-user-static" \
+      "  [ -e $binfmt/register ] || mount -t binfmt_misc binfmt_misc $binfmt" \
+      "  printf '%s\\n' '$i386_entry' > $binfmt/register" \
+      "then tools/install-deps.sh again, which installs wine32:i386."
+    return
+  fi
+  did=""
+  echo "install-deps: this machine's kernel runs no 32-bit programs (dmesg: \"32-bit emulation disabled\"); setting up qemu to run them, for the 32-bit tests"
+  if ! installed qemu-user-static; then
+    update || true
+    if [ -n "$(refused_of qemu-user-static)" ] ||
+       ! apt install -y -qq --no-install-recommends qemu-user-static >/dev/null 2>&1; then
+      echo "install-deps: apt cannot install qemu-user-static; the 32-bit tests will not run here"
+      return
+    fi
+    did="installed qemu-user-static"
+  fi
+  if [ ! -e "$binfmt/register" ]; then
+    if ! mount -t binfmt_misc binfmt_misc "$binfmt"; then
+      echo "install-deps: binfmt_misc could not be mounted at $binfmt (a kernel without it?); the 32-bit tests will not run here"
+      return
+    fi
+    did="${did:+$did, }mounted binfmt_misc at $binfmt"
+  fi
+  if [ -e "$binfmt/qemu-i386" ]; then
+    echo "install-deps: binfmt_misc has a qemu-i386 entry already, left as it is ($(sed -n 1p "$binfmt/qemu-i386"), $(sed -n 's/^interpreter //p' "$binfmt/qemu-i386")); 'echo 1 > $binfmt/qemu-i386' enables it"
+  elif printf '%s\n' "$i386_entry" > "$binfmt/register"; then
+    did="${did:+$did, }registered /usr/bin/qemu-i386-static for i386 ELF in $binfmt"
+  else
+    echo "install-deps: binfmt_misc refused the qemu-i386 entry; the 32-bit tests will not run here"
+    return
+  fi
+  if [ "$(sh "$root/tools/i386-mode.sh")" = emulated ]; then
+    echo "install-deps: 32-bit programs now run under qemu ($did), until the next boot; each 32-bit Wine process start costs about 50 s there, so tools/test.sh runs only a few 32-bit tests"
+  else
+    echo "install-deps: 32-bit programs still do not run${did:+ ($did)}; the 32-bit tests will not run here"
+  fi
+}
+
+if [ "$(sh "$root/tools/i386-mode.sh")" = none ]; then
+  emulate_i386
+  # Wine's launcher prefers its 32-bit loader whenever wine32 is installed,
+  # so without 32-bit programs wine32 would break every Wine call: it is not
+  # even tried.
+  [ "$(sh "$root/tools/i386-mode.sh")" != none ] || exit 0
+fi
+
+# Wine's 32-bit half, for the 32-bit tests only.
 marker="$root/build/wine32-not-installable"
 installed wine32:i386 && exit 0
-sh "$root/tools/runs-i386.sh" || exit 0
 if [ -n "$(find "$marker" -mmin -1440 2>/dev/null)" ]; then exit 0; fi
 
 added_i386=""

@@ -13,10 +13,11 @@ tools/install-deps.sh >&2
 tools/build.sh --target lumarest-sim x86_64 >&2
 export WINEPREFIX="${LUMAREST_WINEPREFIX:-$PWD/build/wineprefix-run}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The simulated laptop is a 64-bit exe: Wine's 64-bit loader, directly.
+PATH="$PWD/tools/wine-bin:$PATH"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "== making the Wine prefix $WINEPREFIX (once)" >&2
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+  tools/wine-prefix.sh new 64
 fi
 echo "== ready after $(( $(date +%s) - start )) s; the simulated laptop runs" >&2
 exec xvfb-run -a wine build/x86_64/bin/lumarest-sim.exe "$@"

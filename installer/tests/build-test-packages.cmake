@@ -6,14 +6,17 @@
 #   lumarest-next.msi     NEXT_VERSION
 #   lumarest.exe, lumarest-check.exe, lumarest-starter.dll
 # The install tests start the installed controller, so the packages carry
-# exes this machine can run. Where Wine runs no 32-bit exe
+# exes this machine runs at native speed. Where Wine runs no 32-bit exe
 # (tools/wine-runs-32bit.sh: a kernel without 32-bit support, or no
-# wine32), they carry RUN_DIR's 64-bit build
-# instead of the release's 32-bit one: the same package source and build
-# script, so the package's own behaviour is what the tests see either way;
-# the release package's tables are checked by installer_tables. The one
-# other difference there: the controllers' stop runs the 64-bit taskkill, as
-# the 32-bit one ([SystemFolder] of a 32-bit package) cannot start either.
+# wine32), or runs it only under emulation (tools/i386-mode.sh: about 50 s
+# per process, and the tests start dozens; the prefix of this build then has
+# no 32-bit half either, see tools/wine-prefix.sh), they carry RUN_DIR's
+# 64-bit build instead of the release's 32-bit one: the same package source
+# and build script, so the package's own behaviour is what the tests see
+# either way; the release package's tables are checked by installer_tables.
+# The one other difference there: the controllers' stop runs the 64-bit
+# taskkill, as the 32-bit one ([SystemFolder] of a 32-bit package) would not
+# start, or start slowly.
 foreach(var RELEASE_DIR RUN_DIR OUT_DIR WIXL MSIBUILD WXS PACKAGE_SCRIPT VERSION NEXT_VERSION)
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "build-test-packages.cmake: ${var} is not set")
@@ -32,10 +35,21 @@ if(NOT EXISTS ${RELEASE_DIR}/installer/lumarest.msi)
   message(FATAL_ERROR "the release build made no ${RELEASE_DIR}/installer/lumarest.msi")
 endif()
 
-# The same question tools/test.sh asks before it runs the 32-bit tests.
-execute_process(COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/../../tools/wine-runs-32bit.sh
-  ${RELEASE_DIR}/bin/lumarest-check.exe RESULT_VARIABLE wine32_rc OUTPUT_VARIABLE wine32_why
-  OUTPUT_STRIP_TRAILING_WHITESPACE)
+set(tools ${CMAKE_CURRENT_LIST_DIR}/../../tools)
+execute_process(COMMAND sh ${tools}/i386-mode.sh OUTPUT_VARIABLE i386_mode OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(i386_mode STREQUAL "native")
+  # The same question tools/test.sh asks before it runs the 32-bit tests.
+  execute_process(COMMAND sh ${tools}/wine-runs-32bit.sh
+    ${RELEASE_DIR}/bin/lumarest-check.exe RESULT_VARIABLE wine32_rc OUTPUT_VARIABLE wine32_why
+    OUTPUT_STRIP_TRAILING_WHITESPACE)
+else()
+  set(wine32_rc 1)
+  if(i386_mode STREQUAL "emulated")
+    set(wine32_why "this machine runs 32-bit programs only under emulation, about 50 s per 32-bit Wine process")
+  else()
+    set(wine32_why "this machine runs no 32-bit programs (tools/i386-mode.sh)")
+  endif()
+endif()
 file(MAKE_DIRECTORY ${OUT_DIR})
 if(wine32_rc EQUAL 0)
   set(exe_dir ${RELEASE_DIR}/bin)

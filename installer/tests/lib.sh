@@ -5,6 +5,12 @@
 : "${WINEPREFIX:?WINEPREFIX must name the throw-away prefix}"
 
 . "$(dirname "$0")/report.sh"
+# Every Wine program through the tools' launcher: each exe by the loader of
+# its own bitness, built-in programs (msiexec, reg, taskkill, winepath) by
+# the 64-bit one, never through a 32-bit loader that may run only emulated.
+launcher="$(dirname "$0")/../../tools/wine-bin/wine"
+wine() { "$launcher" "$@"; }
+winepath() { "$launcher" winepath.exe "$@"; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumarest-installer.XXXXXX")
 finish() {
   # A controller left running by a failed step would hold the single-instance
