@@ -4,6 +4,10 @@
 # wtsapi32.dll in particular is not one of them and must not be imported.
 # Further DLL names after the file are allowed too, for a DLL whose host
 # process has them loaded already (msi.dll for the package's action).
+# Then every function imported must be on tests/windows7-imports.txt, the
+# list of those Windows 7 SP1 with KB2533623 exports (each newer than
+# Windows XP named there with the Windows that brought it): an import the
+# oldest Windows we promise lacks would stop the exe from loading there.
 # usage: check-imports.sh OBJDUMP FILE [DLL...]
 set -e
 objdump="$1"
@@ -20,4 +24,21 @@ for dll in $imports; do
     *) echo "NOT OK   $dll is not a known system DLL"; status=1 ;;
   esac
 done
+allowed="$(dirname "$0")/windows7-imports.txt"
+[ -f "$allowed" ] || { echo "no list of allowed imports at $allowed"; exit 1; }
+# "dll function" for every function imported by name.
+functions=$("$objdump" -p "$exe" | awk '
+  /DLL Name:/ { dll = tolower($3) }
+  /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { print dll " " $3 }')
+[ -n "$functions" ] || { echo "$exe: no imported function found"; exit 1; }
+listed=$(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$allowed" | awk '{ print $1 " " $2 }')
+unlisted=$(printf '%s\n' "$functions" | sort -u | while read -r dll function; do
+  printf '%s\n' "$listed" | grep -qxF "$dll $function" || echo "$dll $function"
+done)
+if [ -n "$unlisted" ]; then
+  printf '%s\n' "$unlisted" | sed 's/^/NOT OK   not on tests\/windows7-imports.txt (is it in Windows 7 SP1?): /'
+  status=1
+else
+  echo "ok       all $(printf '%s\n' "$functions" | sort -u | wc -l) imported functions are on tests/windows7-imports.txt"
+fi
 exit $status
