@@ -151,11 +151,16 @@ expect says "installed wine32:i386"
 expect grep -qx "wine32:i386" "$state/installed"
 expect grep -qx i386 "$state/arch"
 
-# The 32-bit steps alone: every other package is there already.
+# The 32-bit steps alone: every other package is there already, and the
+# fleet scripts' parser too.
 setup_32bit() {  # setup_32bit KERNEL UID
   setup
   sed -n '/^packages="/,/"$/p' "$tools/install-deps.sh" | tr -d '"' | sed 's/^packages=//' |
     tr ' ' '\n' | sed '/^$/d' > "$state/installed"
+  parser="$work/case/build/powershell-parser/node_modules"
+  mkdir -p "$parser/tree-sitter-powershell" "$parser/web-tree-sitter"
+  : > "$parser/tree-sitter-powershell/tree-sitter-powershell.wasm"
+  : > "$parser/web-tree-sitter/tree-sitter.cjs"
   echo "$1" > "$state/kernel"
   echo "$2" > "$state/uid"
 }
