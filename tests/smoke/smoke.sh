@@ -14,12 +14,14 @@ check_exe=$1; controller=$2; helper=$3; bits=$4
 : "${WINEPREFIX:?WINEPREFIX must name the throw-away prefix}"
 . "$(dirname "$0")/../../installer/tests/report.sh"
 # Each exe through the loader of its own bitness, in this prefix only.
-wine() { "$(dirname "$0")/../../tools/wine-bin/wine" "$@"; }
+launcher="$(dirname "$0")/../../tools/wine-bin/wine"
+wine() { "$launcher" "$@"; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumarest-smoke.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 start=$(date +%s)
-wine "$check_exe" --json > "$work/check.out" 2> "$work/check.err" </dev/null
+# A check that never ends fails here, in 10 minutes, not at ctest's limit.
+timeout 600 "$launcher" "$check_exe" --json > "$work/check.out" 2> "$work/check.err" </dev/null
 rc=$?
 echo "lumarest-check.exe --json: exit code $rc after $(( $(date +%s) - start )) s"
 check "lumarest-check --json ends with exit code 0 or 1" test "$rc" -eq 0 -o "$rc" -eq 1
