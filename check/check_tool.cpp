@@ -20,17 +20,6 @@ struct Options {
   Language language = Language::kEnglish;
 };
 
-bool SameIgnoringCase(const std::wstring& a, const wchar_t* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i] != 0; ++i) {
-    wchar_t x = a[i], y = b[i];
-    if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
-    if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
-    if (x != y) return false;
-  }
-  return i == a.size() && b[i] == 0;
-}
-
 // Reads the arguments; on a mistake returns false with the one-line message.
 bool Parse(const std::vector<std::wstring>& arguments, Options* o, std::wstring* error) {
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -55,9 +44,9 @@ bool Parse(const std::vector<std::wstring>& arguments, Options* o, std::wstring*
       } else {
         value = a.substr(7);
       }
-      if (SameIgnoringCase(value, L"en")) {
+      if (SameIgnoringAsciiCase(value, L"en")) {
         o->language = Language::kEnglish;
-      } else if (SameIgnoringCase(value, L"zh-TW")) {
+      } else if (SameIgnoringAsciiCase(value, L"zh-TW")) {
         o->language = Language::kTraditionalChinese;
       } else {
         *error = Say(Text::kUnknownLanguage, o->language, {value});

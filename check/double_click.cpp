@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "check/process_list.h"
+#include "check/text_encoding.h"
 #include "platform/os_calls.h"
 
 namespace {
@@ -53,7 +54,7 @@ bool ParentIsExplorer() {
   // this one is another process.
   if (!parent.started || !mine.started || CompareFileTime(&*parent.started, &*mine.started) > 0) return false;
   const std::optional<std::wstring> explorer = ExplorerPath();
-  return parent.path && explorer && SameFileName(*parent.path, *explorer);
+  return parent.path && explorer && SameIgnoringAsciiCase(*parent.path, *explorer);
 }
 
 }  // namespace

@@ -7,19 +7,6 @@
 #include "platform/hresult_error.h"
 #include "platform/os_calls.h"
 
-namespace {
-
-wchar_t Folded(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-}  // namespace
-
-bool SameFileName(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Folded(a[i]) != Folded(b[i])) return false;
-  return true;
-}
-
 std::optional<std::vector<ProcessListed>> ListProcesses() {
   HANDLE snapshot = os.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE || snapshot == nullptr) return std::nullopt;

@@ -30,7 +30,3 @@ struct ProcessLook {
   std::optional<FILETIME> started;   // its creation time (GetProcessTimes)
 };
 ProcessLook LookAtProcess(DWORD id);
-
-// Paths and image names compared as Windows compares file names here:
-// ignoring the case of ASCII letters.
-bool SameFileName(const std::wstring& a, const std::wstring& b);

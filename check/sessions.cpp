@@ -6,6 +6,7 @@
 #include <new>
 
 #include "check/process_list.h"
+#include "check/text_encoding.h"
 #include "platform/hresult_error.h"
 #include "platform/os_calls.h"
 #include "platform/session_list.h"
@@ -104,9 +105,9 @@ std::vector<Controller> InstalledControllers(SessionsSeen& seen) {
     return controllers;
   }
   for (const ProcessListed& p : *processes) {
-    if (!SameFileName(p.image, L"lumarest.exe")) continue;
+    if (!SameIgnoringAsciiCase(p.image, L"lumarest.exe")) continue;
     const ProcessLook look = LookAtProcess(p.id);
-    if (look.path && look.session && SameFileName(*look.path, kInstalledController))
+    if (look.path && look.session && SameIgnoringAsciiCase(*look.path, kInstalledController))
       controllers.push_back({*look.session});
   }
   return controllers;

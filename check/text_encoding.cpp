@@ -120,3 +120,11 @@ std::string JsonString(std::wstring_view text) {
   });
   return out + "\"";
 }
+
+bool SameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
+  const auto folded = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (folded(a[i]) != folded(b[i])) return false;
+  return true;
+}

@@ -11,6 +11,10 @@
 // as U+FFFD. Nothing in it can move a terminal's cursor or end the quote.
 std::wstring QuoteForPerson(std::wstring_view text);
 
+// Equal but for the case of ASCII letters: how the tool compares its
+// command line's words and file names (as Windows compares paths here).
+bool SameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
+
 // ASCII text (paths, names, the version) as UTF-16.
 std::wstring WidenAscii(std::string_view text);
 

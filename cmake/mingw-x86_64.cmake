@@ -14,14 +14,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# 64-bit test programs start through Wine's 64-bit loader itself. Debian's
-# /usr/bin/wine goes through the 32-bit loader first whenever wine32:i386 is
-# installed, which costs about 50 s per program where the kernel runs 32-bit
-# code only under qemu (tools/wine-loader.sh).
-find_program(LUMAREST_WINE64 wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
-find_program(LUMAREST_WINE64 wine64)
-if(LUMAREST_WINE64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${LUMAREST_WINE64})
-else()
-  set(CMAKE_CROSSCOMPILING_EMULATOR wine)
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/wine-emulator.cmake)

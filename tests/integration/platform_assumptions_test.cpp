@@ -15,6 +15,8 @@
 #include <thread>
 
 #include "fake/fake_laptop.h"
+#include "platform/os_calls.h"
+#include "platform/wtsapi_late.h"
 #include "tests/under_wine.h"
 
 namespace {
@@ -246,34 +248,23 @@ TEST(PlatformRule, ComRefusesACallOutUntilTheSenderIsAnswered) {
 // starter's encode both; the check falls back to its own token for its own
 // session. Wine lists no session at all, and hands out the token to anyone.
 TEST(PlatformRule, OnlyTheSystemAccountGetsASessionsUserToken) {
-  HMODULE wtsapi = LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  ASSERT_NE(nullptr, wtsapi);
-  using Enumerate = BOOL(WINAPI*)(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOW*, DWORD*);
-  using Free = void(WINAPI*)(void*);
-  using QueryToken = BOOL(WINAPI*)(ULONG, HANDLE*);
-  auto enumerate = reinterpret_cast<Enumerate>(reinterpret_cast<void (*)()>(GetProcAddress(wtsapi, "WTSEnumerateSessionsW")));
-  auto release = reinterpret_cast<Free>(reinterpret_cast<void (*)()>(GetProcAddress(wtsapi, "WTSFreeMemory")));
-  auto queryToken = reinterpret_cast<QueryToken>(reinterpret_cast<void (*)()>(GetProcAddress(wtsapi, "WTSQueryUserToken")));
-  ASSERT_TRUE(enumerate && release && queryToken);
-
   const DWORD console = WTSGetActiveConsoleSessionId();
   WTS_SESSION_INFOW* sessions = nullptr;
   DWORD count = 0;
-  ASSERT_TRUE(enumerate(WTS_CURRENT_SERVER_HANDLE, 0, 1, &sessions, &count));
+  ASSERT_TRUE(LateEnumerateSessions(WTS_CURRENT_SERVER_HANDLE, 0, 1, &sessions, &count));
   bool consoleListed = false;
   for (DWORD i = 0; i < count; ++i) consoleListed = consoleListed || sessions[i].SessionId == console;
-  release(sessions);
+  LateFreeSessionMemory(sessions);
   EXPECT_EQ(OnPlatform(true, WINE_DIFFERS("Wine's WTSEnumerateSessionsW lists no session"), false), consoleListed);
 
   // A test run is an ordinary user's (or an administrator's), never the
   // system account's.
   HANDLE token = nullptr;
-  const BOOL got = queryToken(console, &token);
+  const BOOL got = LateQueryUserToken(console, &token);
   const DWORD error = got ? 0 : GetLastError();
   if (got) CloseHandle(token);
   EXPECT_EQ(OnPlatform(DWORD{ERROR_PRIVILEGE_NOT_HELD}, WINE_DIFFERS("Wine gives any caller the token"), DWORD{0}),
             error);
-  FreeLibrary(wtsapi);
 }
 
 // ---- Windows 11's virtual refresh rates ----------------------------------
@@ -301,21 +292,16 @@ TEST(PlatformRule, OnlyWindowsElevenTakesTheVirtualRefreshRateFlag) {
 // Balanced plan (381b4222-f694-41f0-9685-ff5bb260df2e), sized by a first call
 // without a buffer. The fake knows names by GUID. Wine does not implement it.
 TEST(PlatformRule, ThePowerPlanHasANameForItsOwner) {
-  HMODULE powrprof = LoadLibraryExW(L"powrprof.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  ASSERT_NE(nullptr, powrprof);
-  using ReadName = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, PUCHAR, LPDWORD);
-  auto read = reinterpret_cast<ReadName>(reinterpret_cast<void (*)()>(GetProcAddress(powrprof, "PowerReadFriendlyName")));
-  ASSERT_NE(nullptr, read);
   const GUID balanced = {0x381b4222, 0xf694, 0x41f0, {0x96, 0x85, 0xff, 0x5b, 0xb2, 0x60, 0xdf, 0x2e}};
   DWORD size = 0;
-  const DWORD result = read(nullptr, &balanced, nullptr, nullptr, nullptr, &size);
+  // The real table's entry: powrprof's function, resolved from System32.
+  const DWORD result = realOs.PowerReadFriendlyName(nullptr, &balanced, nullptr, nullptr, nullptr, &size);
   EXPECT_EQ(OnPlatform(DWORD{ERROR_SUCCESS}, WINE_DIFFERS("Wine's powrprof does not implement it"),
                        DWORD{ERROR_CALL_NOT_IMPLEMENTED}),
             result);
   if (!RunningUnderWine()) {
     EXPECT_GT(size, sizeof(wchar_t)) << "a name, not an empty text";
   }
-  FreeLibrary(powrprof);
 }
 
 // ---- A job that does not allow breakaway ---------------------------------
